@@ -1,0 +1,80 @@
+#include "core/clock.h"
+
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+
+namespace vell {
+
+namespace {
+
+// Days from 1970-01-01 for a civil date (proleptic Gregorian).
+long long DaysFromCivil(long long y, unsigned m, unsigned d) {
+  y -= m <= 2;
+  const long long era = (y >= 0 ? y : y - 399) / 400;
+  const unsigned yoe = static_cast<unsigned>(y - era * 400);
+  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + static_cast<long long>(doe) - 719468;
+}
+
+void CivilFromDays(long long z, int& y, int& m, int& d) {
+  z += 719468;
+  const long long era = (z >= 0 ? z : z - 146096) / 146097;
+  const unsigned doe = static_cast<unsigned>(z - era * 146097);
+  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const unsigned mp = (5 * doy + 2) / 153;
+  d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+  m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+  y = static_cast<int>(static_cast<long long>(yoe) + era * 400 + (m <= 2));
+}
+
+// 1899-12-30 is day 0 of the count; 1970-01-01 is day 25569.
+constexpr long long kEpochOffset = 25569;
+
+}  // namespace
+
+DateTime SystemClock::Now() const {
+  timespec ts{};
+  clock_gettime(CLOCK_REALTIME, &ts);
+  tm local{};
+  localtime_r(&ts.tv_sec, &local);
+  const double local_seconds = static_cast<double>(ts.tv_sec) + static_cast<double>(local.tm_gmtoff) +
+                               static_cast<double>(ts.tv_nsec) / 1e9;
+  return local_seconds / kSecondsPerDay + static_cast<double>(kEpochOffset);
+}
+
+CalendarTime ToCalendar(DateTime t) {
+  const double total_seconds = std::floor(t * kSecondsPerDay + 1e-6);
+  long long days = static_cast<long long>(std::floor(total_seconds / kSecondsPerDay));
+  long long secs = static_cast<long long>(total_seconds) - days * 86400;
+  CalendarTime c;
+  CivilFromDays(days - kEpochOffset, c.year, c.month, c.day);
+  c.hour = static_cast<int>(secs / 3600);
+  c.minute = static_cast<int>(secs / 60 % 60);
+  c.second = static_cast<int>(secs % 60);
+  return c;
+}
+
+DateTime FromCalendar(const CalendarTime& c) {
+  const long long days =
+      DaysFromCivil(c.year, static_cast<unsigned>(c.month), static_cast<unsigned>(c.day)) + kEpochOffset;
+  return static_cast<double>(days) + (c.hour * 3600 + c.minute * 60 + c.second) / kSecondsPerDay;
+}
+
+std::string TimeOfDayText(DateTime t) {
+  const CalendarTime c = ToCalendar(t);
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", c.hour, c.minute, c.second);
+  return buf;
+}
+
+std::string DateStamp(DateTime t) {
+  const CalendarTime c = ToCalendar(t);
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%04d%02d%02d", c.year, c.month, c.day);
+  return buf;
+}
+
+}  // namespace vell

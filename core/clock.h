@@ -1,0 +1,52 @@
+// Time as the server counts it: local wall-clock date-times held as days
+// since 1899-12-30, the fraction being the time of day. Every "now" comes
+// from one injectable Clock so that tests move time instead of sleeping.
+#pragma once
+
+#include <string>
+
+namespace vell {
+
+using DateTime = double;
+
+constexpr double kSecondsPerDay = 86400.0;
+constexpr DateTime Seconds(double s) { return s / kSecondsPerDay; }
+constexpr DateTime Minutes(double m) { return m / 1440.0; }
+
+class Clock {
+ public:
+  virtual ~Clock() = default;
+  virtual DateTime Now() const = 0;
+};
+
+// The machine's local time.
+class SystemClock final : public Clock {
+ public:
+  DateTime Now() const override;
+};
+
+// A clock that stands still until a test moves it.
+class FakeClock final : public Clock {
+ public:
+  explicit FakeClock(DateTime start = 0) : now_(start) {}
+  DateTime Now() const override { return now_; }
+  void Set(DateTime t) { now_ = t; }
+  void AdvanceSeconds(double s) { now_ += Seconds(s); }
+
+ private:
+  DateTime now_;
+};
+
+struct CalendarTime {
+  int year = 1899, month = 12, day = 30;
+  int hour = 0, minute = 0, second = 0;
+};
+
+// Conversions between the day count and calendar fields, to the whole second.
+CalendarTime ToCalendar(DateTime t);
+DateTime FromCalendar(const CalendarTime& c);
+
+std::string TimeOfDayText(DateTime t);  // "hh:mm:ss"
+std::string DateStamp(DateTime t);      // "yyyymmdd"
+
+}  // namespace vell
