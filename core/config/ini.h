@@ -1,0 +1,28 @@
+// Reading and writing vellion.ini.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/config/settings.h"
+#include "core/error_report.h"
+
+namespace vell {
+
+// What the settings file needs besides the settings themselves.
+struct IniContext {
+  std::string path;                          // the program directory + "/vellion.ini"
+  const std::vector<std::string>* local_ips;  // default PRIMARYIP
+  ErrorSink* errors;
+};
+
+// Resets every setting to its default, then reads the file over them. A
+// missing file leaves the defaults; a bad line ends the reading there
+// ("modMain LoadINI").
+void LoadINI(Settings& s, const IniContext& ctx);
+// Rewrites the whole file; reload_port is the port of the reload socket
+// (0 before it is bound).
+void SaveINI(const Settings& s, uint16_t reload_port, const IniContext& ctx);
+
+}  // namespace vell

@@ -1,0 +1,44 @@
+// Every setting of the server, named after its key in vellion.ini.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "dhcp/dhcp_config.h"
+
+namespace vell {
+
+struct Settings {
+  std::string NAME;
+  bool STARTMINI = false;
+  bool STARTWIN = false;
+  std::string HOSTS;
+  int HOSTSTTL = 3600;
+  std::string MASTERDIR;
+  short MASTERSYNC = 1;
+  short MAXACTDNSREQ = 100;
+  short BOMBLEVEL = 0;
+  int MINTIMEOUT = 0;
+  std::string PRIMARYIP;
+  std::string DNSBIND;
+  std::string DNSRECURSION = "<all>";
+  bool AUTOCNAME = false;
+  bool ROUNDROBIN = false;
+  bool NTSERVICE = false;
+  std::string SERVICENAME = "vellion";
+  std::string SERVICEDESC = "Vellion";
+  bool WRITELOG = false;
+  bool LOGDETAIL = true;
+  bool LOGINONLY = false;
+  bool LOGBLOCK = true;
+  bool RECURSIONOUT = false;
+  std::vector<std::string> NS;
+  bool SPOOFSECURE = false;
+  int CACHETTL = 0;
+  bool CACHERELOAD = false;
+  std::vector<std::string> NOBLOCK;
+  std::vector<clDHCPif> DHCP;
+  std::vector<clDHCPAlias> DHCPALIAS;
+};
+
+}  // namespace vell

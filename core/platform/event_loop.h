@@ -1,0 +1,56 @@
+// The one event loop of the process: every socket and timer is a source in
+// it, and events are delivered one at a time on the one thread. DoEvents()
+// runs what is ready now, once, and may be called from inside a handler; a
+// source already being dispatched further up the stack is skipped then, so a
+// handler is never re-entered through its own source.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <unordered_map>
+
+namespace vell {
+
+class EventLoop {
+ public:
+  using Callback = std::function<void()>;
+  // readable / writable as reported by the kernel for the watched descriptor.
+  using FdCallback = std::function<void(bool readable, bool writable)>;
+
+  EventLoop();
+  ~EventLoop();
+  EventLoop(const EventLoop&) = delete;
+  EventLoop& operator=(const EventLoop&) = delete;
+
+  // Watch a descriptor for readability, and for writability while
+  // want_write is set. Returns the source id.
+  int Watch(int fd, bool want_write, FdCallback cb);
+  void SetWantWrite(int id, bool want_write);
+  // Safe to call from inside the source's own callback.
+  void Unwatch(int id);
+
+  // A periodic timer, created disabled. Ticks never overlap: a tick that
+  // runs long simply delays the next.
+  int AddTimer(int interval_ms, Callback cb);
+  void EnableTimer(int id, bool enabled);
+  void RemoveTimer(int id);
+
+  // SIGTERM and SIGINT become this loop event (never handled inside the
+  // signal handler itself).
+  void OnTerminate(Callback cb);
+
+  // Runs until Stop().
+  void Run();
+  void Stop();
+  bool Stopped() const;
+
+  // Runs whatever is ready now, once, without blocking.
+  void DoEvents();
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace vell
