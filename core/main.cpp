@@ -1,1 +1,6 @@
-int main() { return 0; }
+#include <string>
+#include <vector>
+
+#include "core/entry.h"
+
+int main(int argc, char** argv) { return vell::Main(std::vector<std::string>(argv + 1, argv + argc)); }

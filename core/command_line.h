@@ -1,0 +1,25 @@
+// The command line: "-n" (start), "-u" (uninstall) or nothing, plus the
+// options of this platform (--home, --dns-port, --peer-port, --dhcp-port,
+// --dhcp-client-port).
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/process_state.h"
+
+namespace vell {
+
+struct CommandLine {
+  std::string command;  // the plain argument, trimmed and lower-cased
+  std::string home;     // empty: the directory of the executable
+  Ports ports;
+  // The options as given, for a service unit to repeat.
+  std::vector<std::string> options;
+};
+
+// nullopt and a message in error for an unknown option or a bad port.
+std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args, std::string& error);
+
+}  // namespace vell

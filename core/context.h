@@ -1,0 +1,46 @@
+// The one owning object of the process-wide state, created by Main (or by a
+// test, with a fake clock and a temporary program directory) and passed by
+// reference to whatever needs it.
+#pragma once
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "core/clock.h"
+#include "core/config/settings.h"
+#include "core/event_log.h"
+#include "core/platform/message_box.h"
+#include "core/process_state.h"
+#include "core/support_report.h"
+
+namespace vell {
+
+struct Context {
+  Context(const Clock& clock, std::string home, MessageBoxes& boxes)
+      : clock(clock), home(std::move(home)), boxes(boxes) {}
+  Context(const Context&) = delete;
+  Context& operator=(const Context&) = delete;
+
+  // A file of the program directory: Path("vellion.ini").
+  std::string Path(const std::string& name) const { return home + "/" + name; }
+  DateTime Now() const { return clock.Now(); }
+
+  // vellion.ini of the program directory, read into and written from settings.
+  void LoadSettings();
+  void SaveSettings(uint16_t reload_port);
+
+  const Clock& clock;
+  const std::string home;
+  MessageBoxes& boxes;
+  Ports ports;
+  Settings settings;
+  std::vector<std::string> LocalIPs;
+  ProcessState state;
+  std::mt19937 Random;
+  EventLog log{*this};
+  SupportReport errors{*this};
+};
+
+}  // namespace vell

@@ -1,0 +1,140 @@
+#include "core/entry.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+
+#include "core/command_line.h"
+#include "core/context.h"
+#include "core/frm_alpha.h"
+#include "core/local_ips.h"
+#include "core/platform/kv_store.h"
+#include "core/platform/service_control.h"
+
+namespace vell {
+
+namespace {
+
+std::string ExecutablePath() {
+  std::error_code ec;
+  const auto path = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::string("vellmain") : path.string();
+}
+
+std::string EnvOr(const char* name, const std::string& fallback) {
+  const char* v = std::getenv(name);
+  return v != nullptr && *v != '\0' ? std::string(v) : fallback;
+}
+
+// Where the service unit goes and which systemctl runs it; the environment
+// can point both elsewhere (tests, staged installs).
+ServiceControl MakeServiceControl(const Context& ctx, const CommandLine& cl, CommandRunner& runner) {
+  std::vector<std::string> exec{ExecutablePath(), "--home", ctx.home};
+  for (size_t i = 0; i + 1 < cl.options.size(); i += 2) {
+    if (cl.options[i] == "--home") continue;
+    exec.push_back(cl.options[i]);
+    exec.push_back(cl.options[i + 1]);
+  }
+  return ServiceControl(EnvOr("VELLION_UNIT_DIR", "/etc/systemd/system"), runner, exec);
+}
+
+class SystemctlRunner final : public CommandRunner {
+ public:
+  int Run(const std::vector<std::string>& argv) override {
+    std::vector<std::string> cmd = argv;
+    if (!cmd.empty() && cmd[0] == "systemctl") cmd[0] = EnvOr("VELLION_SYSTEMCTL", "systemctl");
+    return real_.Run(cmd);
+  }
+
+ private:
+  ProcessRunner real_;
+};
+
+void NameService(ServiceControl& service, const Settings& s) {
+  service.ServiceName = s.SERVICENAME;
+  service.DisplayName = s.SERVICEDESC;
+}
+
+// "-u": forget the start with the system, leave service mode, remove the
+// service.
+void Uninstall(Context& ctx, ServiceControl& service) {
+  KeyValueStore(ctx.Path("registry.dat")).Set("Run/Vellion", "");
+  ctx.settings.STARTWIN = false;
+  ctx.settings.NTSERVICE = false;
+  ctx.SaveSettings(0);
+  if (!ctx.state.IsNT) return;
+  NameService(service, ctx.settings);
+  if (!service.Remove() && ctx.state.Interactive) {
+    ctx.boxes.Show("Failed to Remove NT System Service!", "Vellion");
+  }
+  service.StopService();
+}
+
+}  // namespace
+
+int Main(const std::vector<std::string>& args) {
+  std::string error;
+  const auto cl = ParseCommandLine(args, error);
+  if (!cl) {
+    std::cerr << "vellmain: " << error << "\n"
+              << "usage: vellmain [-n | -u] [--home DIR] [--dns-port N] [--peer-port N] [--dhcp-port N] "
+                 "[--dhcp-client-port N]\n";
+    return 2;
+  }
+  const std::string home =
+      cl->home.empty() ? std::filesystem::path(ExecutablePath()).parent_path().string() : cl->home;
+
+  SystemClock clock;
+  StderrMessageBoxes boxes;
+  Context ctx(clock, home, boxes);
+  ctx.ports = cl->ports;
+  SystemctlRunner runner;
+  ServiceControl service = MakeServiceControl(ctx, *cl, runner);
+  ctx.errors.event_log = [&service](const std::string& text) { service.LogEvent(text); };
+
+  EventLoop loop;
+  ServerDuties duties;
+  frmAlpha form(ctx, loop, duties);
+  LogWindow window([](const std::string& line) {
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+  });
+  ctx.log.window = &window;
+
+  Trap(ctx.errors, "modMain Main", [&] {
+    // Linux has service control, so it counts as the NT family.
+    ctx.state.IsNT = true;
+    ctx.LocalIPs = FindLocalIPs();
+    ctx.LoadSettings();
+    if (cl->command == "-n") {
+      if (!ctx.settings.NTSERVICE) {
+        loop.OnTerminate([&] {
+          form.QueryUnload(0);
+          loop.Stop();
+        });
+        form.Begin();
+        loop.Run();
+        return;
+      }
+    } else if (cl->command == "-u") {
+      Uninstall(ctx, service);
+      return;
+    }
+    if (ctx.settings.NTSERVICE) {
+      NameService(service, ctx.settings);
+      loop.OnTerminate([&] {
+        form.ServiceStop();
+        loop.Stop();
+      });
+      form.ServiceStart();
+      loop.Run();
+    }
+  });
+  return 0;
+}
+
+}  // namespace vell

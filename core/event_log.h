@@ -1,0 +1,53 @@
+// The event log: every event line of the program passes AddLine, which
+// filters it by level and writes it to the recent-lines buffer, the log
+// window and the daily log file.
+#pragma once
+
+#include <cstdio>
+#include <deque>
+#include <functional>
+#include <string>
+
+namespace vell {
+
+struct Context;
+
+constexpr size_t kLogLines = 150;
+
+// The operator's log window: a list of at most 150 lines, each also handed
+// to a line sink (standard output when running in the foreground).
+class LogWindow {
+ public:
+  explicit LogWindow(std::function<void(const std::string&)> sink) : sink_(std::move(sink)) {}
+  void Add(const std::string& line);
+  const std::deque<std::string>& ListDNS() const { return lines_; }
+
+ private:
+  std::deque<std::string> lines_;
+  std::function<void(const std::string&)> sink_;
+};
+
+class EventLog {
+ public:
+  explicit EventLog(Context& ctx) : ctx_(ctx) {}
+  ~EventLog();
+  EventLog(const EventLog&) = delete;
+  EventLog& operator=(const EventLog&) = delete;
+
+  void AddLine(int level, const std::string& text);
+  void CloseFile();
+
+  bool KeepLog = false;
+  std::deque<std::string> LogBuffer;
+  std::string LogDate;
+  LogWindow* window = nullptr;  // the log window, when one exists
+
+ private:
+  void WriteToFile(const std::string& line);
+  bool OpenTodaysFile(const std::string& today);
+
+  Context& ctx_;
+  std::FILE* file_ = nullptr;
+};
+
+}  // namespace vell

@@ -1,0 +1,73 @@
+// The hidden main form: owns every endpoint, the one-second housekeeping
+// tick and the tray state, and runs the start, pause and end of the server.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/context.h"
+#include "core/platform/event_loop.h"
+#include "core/platform/socket.h"
+#include "core/platform/tray.h"
+#include "core/server_duties.h"
+
+namespace vell {
+
+// "Uptime: 1 Day, 2 Hours, 1 Minute" for the time since start.
+std::string UptimeText(DateTime start, DateTime now);
+
+class frmAlpha {
+ public:
+  frmAlpha(Context& ctx, EventLoop& loop, ServerDuties& duties);
+
+  void Begin();
+  void StartServer();
+  void PauseServer();
+  void Shutdown();
+  void Timer();
+  void DoTray(int state);
+  void SetStatus(const std::string& text);
+  // Unload request; mode 2 is a logoff or system shutdown.
+  void QueryUnload(int mode);
+  void ServiceStart();
+  void ServiceStop();
+
+  bool DataLoaded() const { return data_loaded_; }
+  bool ServiceStopped() const { return service_stopped_; }
+  bool TimerEnabled() const { return timer_enabled_; }
+  const TrayIcon& Tray() const { return tray_; }
+  uint16_t ReloadPort() const;
+  // Bound DHCP sockets, in the order of the DHCP lines.
+  size_t DhcpSocketCount() const { return WSDHCP.size() - 1; }
+
+ private:
+  bool BindDnsService(const std::string& address);
+  void FailToStart(const std::string& status, const std::string& log, const std::string& box);
+  void StartDhcp();
+  void LoadData();
+  void SecondaryDuty(DateTime now);
+  void ShowStatus();
+  void EnableTimer(bool on);
+
+  Context& ctx_;
+  EventLoop& loop_;
+  ServerDuties& duties_;
+
+  std::unique_ptr<UdpSocket> WSDNS;
+  std::unique_ptr<UdpSocket> WSDNS2;
+  std::unique_ptr<TcpSocket> WSZT;
+  std::vector<std::unique_ptr<UdpSocket>> WSDHCP;  // element 0: the template, never bound
+  std::unique_ptr<UdpSocket> WSReload;
+  int timer_id_ = -1;
+
+  TrayIcon tray_;
+  bool timer_enabled_ = false;
+  bool data_loaded_ = false;
+  bool service_stopped_ = false;
+  int TrayState = -1;
+  DateTime TrayChanged = 0;
+  DateTime LastSecondaryCheck = 0;
+};
+
+}  // namespace vell

@@ -1,0 +1,128 @@
+"""Starts the real vellmain on loopback with a temporary program directory."""
+
+import os
+import queue
+import shutil
+import signal
+import socket
+import subprocess
+import tempfile
+import threading
+import time
+
+import pytest
+
+VELLMAIN = os.environ.get("VELLMAIN", os.path.join(os.path.dirname(__file__), "../../build/vellmain"))
+
+
+def free_port():
+    """A port free for both UDP and TCP on 127.0.0.1."""
+    for _ in range(50):
+        with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as u:
+            u.bind(("127.0.0.1", 0))
+            port = u.getsockname()[1]
+            with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as t:
+                try:
+                    t.bind(("127.0.0.1", port))
+                except OSError:
+                    continue
+            return port
+    raise RuntimeError("no free port")
+
+
+def write_ini(home, lines):
+    with open(os.path.join(home, "vellion.ini"), "wb") as f:
+        f.write("".join(line + "\r\n" for line in lines).encode("latin-1"))
+
+
+class Server:
+    """One vellmain process; its standard output is collected line by line."""
+
+    def __init__(self, home, args, env=None):
+        self.home = home
+        self.lines = []
+        self._queue = queue.Queue()
+        self.proc = subprocess.Popen(
+            [VELLMAIN] + args,
+            stdout=subprocess.PIPE,
+            stderr=subprocess.PIPE,
+            env=dict(os.environ, **(env or {})),
+        )
+        threading.Thread(target=self._read, daemon=True).start()
+
+    def _read(self):
+        for raw in self.proc.stdout:
+            self._queue.put(raw.decode("latin-1").rstrip("\n"))
+        self._queue.put(None)
+
+    def texts(self):
+        """Log texts seen so far, without their time of day."""
+        self._drain(0)
+        return [line[11:] for line in self.lines]
+
+    def _drain(self, timeout):
+        deadline = time.monotonic() + timeout
+        while True:
+            remaining = deadline - time.monotonic()
+            try:
+                item = self._queue.get(timeout=remaining) if remaining > 0 else self._queue.get_nowait()
+            except queue.Empty:
+                return
+            if item is None:
+                return
+            self.lines.append(item)
+
+    def wait_for(self, text, timeout=5.0):
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            if any(text in line for line in self.lines):
+                return True
+            try:
+                item = self._queue.get(timeout=0.05)
+            except queue.Empty:
+                continue
+            if item is None:
+                break
+            self.lines.append(item)
+        return any(text in line for line in self.lines)
+
+    def stop(self, timeout=10):
+        """SIGTERM, then wait; returns the exit status."""
+        if self.proc.poll() is None:
+            self.proc.send_signal(signal.SIGTERM)
+        try:
+            code = self.proc.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            code = self.proc.wait()
+        self._drain(0.2)
+        return code
+
+    def stderr(self):
+        return self.proc.stderr.read().decode("latin-1") if self.proc.poll() is not None else ""
+
+
+@pytest.fixture
+def home():
+    path = tempfile.mkdtemp(prefix="vellion-sys-")
+    yield path
+    shutil.rmtree(path, ignore_errors=True)
+
+
+@pytest.fixture
+def start(home):
+    """start(args=[...], ini=[...]) runs vellmain in `home`; all are stopped at the end."""
+    servers = []
+
+    def _start(args=None, ini=None, env=None, port=None):
+        if ini is not None:
+            write_ini(home, ini)
+        port = port or free_port()
+        server = Server(home, ["--home", home, "--dns-port", str(port)] + (args or []), env)
+        server.port = port
+        servers.append(server)
+        return server
+
+    yield _start
+    for server in servers:
+        server.stop()

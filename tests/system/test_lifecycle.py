@@ -1,0 +1,116 @@
+"""Start-up, the configuration file, the log and the orderly end of vellmain."""
+
+import datetime
+import os
+import re
+import socket
+import subprocess
+import time
+
+from conftest import VELLMAIN, free_port, write_ini
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read().decode("latin-1")
+
+
+def test_without_argument_and_service_flag_nothing_happens(home):
+    result = subprocess.run([VELLMAIN, "--home", home], timeout=10, capture_output=True)
+    assert result.returncode == 0
+    assert result.stdout == b""
+    assert os.listdir(home) == []
+
+
+def test_foreground_run_writes_defaults_logs_and_ends_on_sigterm(home, start):
+    server = start(["-n"])
+    assert server.wait_for("DNS service started.")
+    time.sleep(1.5)  # a few timer ticks
+    assert server.proc.poll() is None
+    ini = read(os.path.join(home, "vellion.ini"))
+    lines = ini.split("\r\n")
+    assert lines[-1] == ""
+    assert re.fullmatch(r"PrimaryIP: \d+\.\d+\.\d+\.\d+", lines[1])
+    reload_port = re.fullmatch(r"ReloadPort: (\d+)", lines[6])
+    assert reload_port and int(reload_port.group(1)) > 0
+    assert [lines[0]] + lines[2:6] + lines[7:-1] == [
+        "HostsTTL: 3600",
+        "DNSRecursion: <all>",
+        "ServiceName: vellion",
+        "ServiceDesc: Vellion",
+        "MaxActDNSReq: 100",
+        "BombLevel: 0",
+    ]
+    assert server.stop() == 0
+    texts = server.texts()
+    assert texts[:2] == ["Program started.", "DNS service started."]
+    assert texts[-1] == "Program closed by user."
+    assert all(re.fullmatch(r"\d\d:\d\d:\d\d   .*", line) for line in server.lines)
+    assert not os.path.exists(os.path.join(home, "logs"))  # WriteLog is off by default
+
+
+def test_write_log_fills_the_daily_file(home, start):
+    server = start(["-n"], ini=["WriteLog: YES", "DNSBind: 127.0.0.1"])
+    assert server.wait_for("DNS service started on 127.0.0.1")
+    assert server.stop() == 0
+    name = datetime.datetime.now().strftime("%Y%m%d") + ".log"
+    log = read(os.path.join(home, "logs", name))
+    texts = [line[11:] for line in log.split("\r\n") if line]
+    assert texts[0] == "Program started."
+    assert texts[1] == "DNS service started on 127.0.0.1"
+    assert "Loading IP address blocks..." in texts
+    assert texts[-1] == "Program closed by user."
+
+
+def test_taken_port_reports_failure_and_loads_nothing(home, start):
+    port = free_port()
+    with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as squatter:
+        squatter.bind(("0.0.0.0", port))
+        server = start(["-n"], port=port)
+        assert server.wait_for("Binding DNS service failed - DNS service not started!")
+        time.sleep(2.5)
+        assert "Loading IP address blocks..." not in server.texts()
+        assert server.stop() == 0
+    assert "Could not start DNS service!\n\nPort used by other DNS server." in server.stderr()
+
+
+def test_start_minimised_writes_nothing_to_standard_output(home, start):
+    server = start(["-n"], ini=["StartMini: YES"])
+    time.sleep(1.5)
+    assert server.stop() == 0
+    assert server.lines == []
+
+
+def test_service_mode_starts_from_the_start_event_and_stops_on_sigterm(home, start):
+    server = start([], ini=["NTService: YES", "WriteLog: YES"])
+    name = datetime.datetime.now().strftime("%Y%m%d") + ".log"
+    path = os.path.join(home, "logs", name)
+    deadline = time.monotonic() + 5
+    while time.monotonic() < deadline and "DNS service started." not in (read(path) if os.path.exists(path) else ""):
+        time.sleep(0.05)
+    assert server.stop() == 0
+    texts = [line[11:] for line in read(path).split("\r\n") if line]
+    assert texts[:3] == ["NT Service Started.", "Program started.", "DNS service started."]
+    assert texts[-1] == "NT Service Stopped."
+    assert server.lines == []  # a service has no console
+
+
+def test_uninstall_removes_service_and_flags(home, tmp_path):
+    units = tmp_path / "units"
+    units.mkdir()
+    (units / "mydns.service").write_text("[Unit]\n")
+    calls = tmp_path / "calls"
+    fake = tmp_path / "systemctl"
+    fake.write_text(f"#!/bin/sh\necho \"$@\" >> {calls}\n")
+    fake.chmod(0o755)
+    write_ini(home, ["NTService: NO", "StartWin: YES", "ServiceName: My DNS", "; a comment"])
+    env = dict(os.environ, VELLION_UNIT_DIR=str(units), VELLION_SYSTEMCTL=str(fake))
+    result = subprocess.run([VELLMAIN, "-u", "--home", home], env=env, timeout=10)
+    assert result.returncode == 0
+    ini = read(os.path.join(home, "vellion.ini"))
+    assert "StartWin" not in ini and "comment" not in ini
+    assert "ServiceName: mydns\r\n" in ini
+    assert "ReloadPort: 0\r\n" in ini
+    assert not (units / "mydns.service").exists()
+    assert "stop mydns" in calls.read_text()
+    assert "Run/Vellion=" in read(os.path.join(home, "registry.dat"))

@@ -1,0 +1,95 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <vector>
+
+#include "core/event_log.h"
+#include "test_support.h"
+
+namespace vell {
+namespace {
+
+using test::ReadFile;
+using test::TestContext;
+
+class EventLogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    t.ctx.log.KeepLog = true;
+    t.ctx.log.window = &window;
+    t.ctx.state.WindowOpen[kLogWindow] = true;
+  }
+  TestContext t;
+  std::vector<std::string> shown;
+  LogWindow window{[this](const std::string& line) { shown.push_back(line); }};
+};
+
+TEST_F(EventLogTest, LevelsAreFilteredBySettings) {
+  Settings& s = t.ctx.settings;
+  s.LOGDETAIL = false;
+  for (int level = 0; level < 4; ++level) t.ctx.log.AddLine(level, "detail off " + std::to_string(level));
+  s.LOGDETAIL = true;
+  s.LOGINONLY = true;
+  for (int level = 0; level < 4; ++level) t.ctx.log.AddLine(level, "in only " + std::to_string(level));
+  s.LOGINONLY = false;
+  for (int level = 0; level < 4; ++level) t.ctx.log.AddLine(level, "all " + std::to_string(level));
+
+  const std::vector<std::string> expected = {
+      "10:00:00   detail off 0", "10:00:00   detail off 2", "10:00:00   in only 0", "10:00:00   in only 1",
+      "10:00:00   all 0",        "10:00:00   all 1",        "10:00:00   all 2",     "10:00:00   all 3"};
+  EXPECT_EQ(std::vector<std::string>(t.ctx.log.LogBuffer.begin(), t.ctx.log.LogBuffer.end()), expected);
+  EXPECT_EQ(shown, expected);
+}
+
+TEST_F(EventLogTest, BufferAndWindowKeepTheLatest150Lines) {
+  for (int i = 1; i <= 151; ++i) t.ctx.log.AddLine(0, "line " + std::to_string(i));
+  ASSERT_EQ(t.ctx.log.LogBuffer.size(), 150u);
+  EXPECT_EQ(t.ctx.log.LogBuffer.front(), "10:00:00   line 2");
+  EXPECT_EQ(t.ctx.log.LogBuffer.back(), "10:00:00   line 151");
+  ASSERT_EQ(window.ListDNS().size(), 150u);
+  EXPECT_EQ(window.ListDNS().front(), "10:00:00   line 2");
+}
+
+TEST_F(EventLogTest, NothingKeptWhileTheLogWindowIsClosed) {
+  t.ctx.log.KeepLog = false;
+  t.ctx.state.WindowOpen[kLogWindow] = false;
+  t.ctx.log.AddLine(0, "unseen");
+  EXPECT_TRUE(t.ctx.log.LogBuffer.empty());
+  EXPECT_TRUE(shown.empty());
+}
+
+TEST_F(EventLogTest, DailyFileSwitchesAtTheFirstLineAfterMidnight) {
+  t.ctx.settings.WRITELOG = true;
+  t.clock.Set(FromCalendar({2026, 12, 5, 23, 59, 59}));
+  t.ctx.log.AddLine(0, "late");
+  t.clock.AdvanceSeconds(2);
+  t.ctx.log.AddLine(0, "early");
+  EXPECT_EQ(ReadFile(t.dir.File("logs/20261205.log")), "23:59:59   late\r\n");
+  EXPECT_EQ(ReadFile(t.dir.File("logs/20261206.log")), "00:00:01   early\r\n");
+  EXPECT_EQ(t.ctx.log.LogDate, "20261206");
+}
+
+TEST_F(EventLogTest, DeletedLogDirectoryIsCreatedAgainOnTheNextDay) {
+  t.ctx.settings.WRITELOG = true;
+  t.ctx.log.AddLine(0, "one");
+  std::filesystem::remove_all(t.dir.File("logs"));
+  t.ctx.log.AddLine(0, "two");  // still the open, unlinked file
+  EXPECT_FALSE(std::filesystem::exists(t.dir.File("logs")));
+  t.clock.AdvanceSeconds(86400);
+  t.ctx.log.AddLine(0, "three");
+  EXPECT_EQ(ReadFile(t.dir.File("logs/20261206.log")), "10:00:00   three\r\n");
+}
+
+TEST_F(EventLogTest, UnopenableFileDropsTheLineAndRetriesLater) {
+  t.ctx.settings.WRITELOG = true;
+  std::filesystem::create_directories(t.dir.File("logs/20261205.log"));  // a directory in the way
+  t.ctx.log.AddLine(0, "lost");
+  EXPECT_EQ(t.ctx.log.LogDate, "");
+  std::filesystem::remove(t.dir.File("logs/20261205.log"));
+  t.ctx.log.AddLine(0, "kept");
+  EXPECT_EQ(ReadFile(t.dir.File("logs/20261205.log")), "10:00:00   kept\r\n");
+  EXPECT_EQ(t.ctx.log.LogBuffer.size(), 2u);  // the buffer saw both
+}
+
+}  // namespace
+}  // namespace vell

@@ -1,0 +1,48 @@
+// Shared test fixtures: a temporary program directory and a fresh context
+// with a fake clock.
+#pragma once
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "core/clock.h"
+#include "core/context.h"
+#include "core/platform/message_box.h"
+
+namespace vell::test {
+
+class TempDir {
+ public:
+  TempDir() {
+    char tmpl[] = "/tmp/vellion-test-XXXXXX";
+    path = mkdtemp(tmpl);
+  }
+  ~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path, ec);
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  std::string File(const std::string& name) const { return path + "/" + name; }
+  std::string path;
+};
+
+inline std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// 2026-12-05 10:00:00 unless a test sets another time.
+inline DateTime TestStart() { return FromCalendar({2026, 12, 5, 10, 0, 0}); }
+
+struct TestContext {
+  TempDir dir;
+  FakeClock clock{TestStart()};
+  FakeMessageBoxes boxes;
+  Context ctx{clock, dir.path, boxes};
+};
+
+}  // namespace vell::test
