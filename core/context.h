@@ -14,8 +14,11 @@
 #include "core/platform/message_box.h"
 #include "core/process_state.h"
 #include "core/support_report.h"
+#include "dhcp/lease.h"
 
 namespace vell {
+
+class EventLoop;
 
 struct Context {
   Context(const Clock& clock, std::string home, MessageBoxes& boxes)
@@ -31,6 +34,11 @@ struct Context {
   void LoadSettings();
   void SaveSettings(uint16_t reload_port);
 
+  // The one-line status text, also shown on the main window when it is open.
+  void SetStatus(const std::string& text);
+  // Lets pending events run once (nothing without a loop, as in unit tests).
+  void DoEvents();
+
   const Clock& clock;
   const std::string home;
   MessageBoxes& boxes;
@@ -39,6 +47,8 @@ struct Context {
   std::vector<std::string> LocalIPs;
   ProcessState state;
   std::mt19937 Random;
+  EventLoop* loop = nullptr;
+  std::vector<clLease> Leases;
   EventLog log{*this};
   SupportReport errors{*this};
 };

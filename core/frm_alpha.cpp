@@ -29,6 +29,7 @@ std::string UptimeText(DateTime start, DateTime now) {
 
 frmAlpha::frmAlpha(Context& ctx, EventLoop& loop, ServerDuties& duties)
     : ctx_(ctx), loop_(loop), duties_(duties) {
+  ctx_.loop = &loop_;
   WSDHCP.push_back(std::make_unique<UdpSocket>(loop_));
   WSDNS2 = std::make_unique<UdpSocket>(loop_);
   WSReload = std::make_unique<UdpSocket>(loop_);
@@ -168,7 +169,7 @@ void frmAlpha::LoadData() {
   if (ctx_.settings.CACHERELOAD) {
     ctx_.log.AddLine(0, "Loading Cache...");
     SetStatus("Loading Cache...");
-    loop_.DoEvents();
+    ctx_.DoEvents();
     duties_.LoadCache();
   }
   ctx_.log.AddLine(0, "Loading IP address blocks...");
@@ -207,10 +208,7 @@ void frmAlpha::DoTray(int state) {
   }
 }
 
-void frmAlpha::SetStatus(const std::string& text) {
-  ctx_.state.StatusText = text;
-  if (ctx_.state.WindowOpen[kMainWindow]) ctx_.state.StatusPanel[1] = text;
-}
+void frmAlpha::SetStatus(const std::string& text) { ctx_.SetStatus(text); }
 
 void frmAlpha::Shutdown() {
   Trap(ctx_.errors, "frmAlpha Shutdown", [&] {
