@@ -49,6 +49,8 @@ struct Context {
   std::mt19937 Random;
   EventLoop* loop = nullptr;
   std::vector<clLease> Leases;
+  // Client addresses whose requests are ignored.
+  std::vector<std::string> Blocks;
   EventLog log{*this};
   SupportReport errors{*this};
 };

@@ -13,6 +13,7 @@
 #include "core/local_ips.h"
 #include "core/platform/kv_store.h"
 #include "core/platform/service_control.h"
+#include "core/services.h"
 
 namespace vell {
 
@@ -96,8 +97,8 @@ int Main(const std::vector<std::string>& args) {
   ctx.errors.event_log = [&service](const std::string& text) { service.LogEvent(text); };
 
   EventLoop loop;
-  ServerDuties duties;
-  frmAlpha form(ctx, loop, duties);
+  Services services(ctx);
+  frmAlpha form(ctx, loop, services, services);
   LogWindow window([](const std::string& line) {
     std::fwrite(line.data(), 1, line.size(), stdout);
     std::fputc('\n', stdout);

@@ -27,11 +27,13 @@ std::string UptimeText(DateTime start, DateTime now) {
   return text + Counted(m, "Minute");
 }
 
-frmAlpha::frmAlpha(Context& ctx, EventLoop& loop, ServerDuties& duties)
-    : ctx_(ctx), loop_(loop), duties_(duties) {
+frmAlpha::frmAlpha(Context& ctx, EventLoop& loop, ServerDuties& duties, InboundHandler& inbound)
+    : ctx_(ctx), loop_(loop), duties_(duties), inbound_(inbound) {
   ctx_.loop = &loop_;
   WSDHCP.push_back(std::make_unique<UdpSocket>(loop_));
   WSDNS2 = std::make_unique<UdpSocket>(loop_);
+  WSDNS2->OnDataArrival = [this](const Datagram& d) { OnWSDNS2(d); };
+  WSDNS2->OnError = [this](int n, const std::string& t) { OnSocketError("MAIN-WS2 Error", n, t); };
   WSReload = std::make_unique<UdpSocket>(loop_);
   timer_id_ = loop_.AddTimer(1000, [this] { Timer(); });
 }
@@ -77,9 +79,9 @@ bool frmAlpha::BindDnsService(const std::string& address) {
     WSZT.reset();
     return false;
   }
-  // Until the front end takes them, arriving datagrams are read and dropped.
-  WSDNS->OnDataArrival = [](const Datagram&) {};
-  WSZT->OnConnectionRequest = [](int) {};
+  WSDNS->OnDataArrival = [this](const Datagram& d) { OnWSDNS(d); };
+  WSDNS->OnError = [this](int n, const std::string& t) { OnSocketError("MAIN-WS Error", n, t); };
+  WSZT->OnConnectionRequest = [this](int id) { OnWSZTRequest(id); };
   return true;
 }
 
@@ -127,7 +129,8 @@ void frmAlpha::StartDhcp() {
       ctx_.log.AddLine(0, "Binding DHCP service to " + dhcp.IPaddr + " failed!");
       continue;
     }
-    sock->OnDataArrival = [](const Datagram&) {};
+    const size_t index = WSDHCP.size();
+    sock->OnDataArrival = [this, index](const Datagram& d) { OnWSDHCP(index, d); };
     WSDHCP.push_back(std::move(sock));
     ctx_.log.AddLine(0, "DHCP service started on " + dhcp.IPaddr);
   }

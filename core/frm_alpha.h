@@ -2,11 +2,13 @@
 // tick and the tray state, and runs the start, pause and end of the server.
 #pragma once
 
+#include <array>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "core/context.h"
+#include "core/front_end.h"
 #include "core/platform/event_loop.h"
 #include "core/platform/socket.h"
 #include "core/platform/tray.h"
@@ -17,9 +19,9 @@ namespace vell {
 // "Uptime: 1 Day, 2 Hours, 1 Minute" for the time since start.
 std::string UptimeText(DateTime start, DateTime now);
 
-class frmAlpha {
+class frmAlpha final : public DnsSender {
  public:
-  frmAlpha(Context& ctx, EventLoop& loop, ServerDuties& duties);
+  frmAlpha(Context& ctx, EventLoop& loop, ServerDuties& duties, InboundHandler& inbound);
 
   void Begin();
   void StartServer();
@@ -32,6 +34,9 @@ class frmAlpha {
   void QueryUnload(int mode);
   void ServiceStart();
   void ServiceStop();
+
+  void SendRequest(const std::string& ip, const std::string& msg) override;
+  void SendAnswer(const std::string& ip, long port, const std::string& msg) override;
 
   bool DataLoaded() const { return data_loaded_; }
   bool ServiceStopped() const { return service_stopped_; }
@@ -50,9 +55,19 @@ class frmAlpha {
   void ShowStatus();
   void EnableTimer(bool on);
 
+  // Socket events of the front end.
+  void OnWSDNS(const Datagram& d);
+  void OnWSDNS2(const Datagram& d);
+  void OnWSZTRequest(int request_id);
+  void OnWSDHCP(size_t index, const Datagram& d);
+  void OnSocketError(const char* prefix, int number, const std::string& text);
+  bool Blocked(const std::string& ip, const char* what);
+  void SendFromWSDNS2(const std::string& ip, const std::string& msg);
+
   Context& ctx_;
   EventLoop& loop_;
   ServerDuties& duties_;
+  InboundHandler& inbound_;
 
   std::unique_ptr<UdpSocket> WSDNS;
   std::unique_ptr<UdpSocket> WSDNS2;
@@ -60,6 +75,8 @@ class frmAlpha {
   std::vector<std::unique_ptr<UdpSocket>> WSDHCP;  // element 0: the template, never bound
   std::unique_ptr<UdpSocket> WSReload;
   int timer_id_ = -1;
+  // Receive buffers of the DHCP sockets, indexed like WSDHCP.
+  std::array<std::string, 11> DHCPBuffer;
 
   TrayIcon tray_;
   bool timer_enabled_ = false;

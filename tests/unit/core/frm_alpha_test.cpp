@@ -55,6 +55,22 @@ class RecordingDuties final : public ServerDuties {
   DateTime last_sync = 0;
 };
 
+// Records what the front end hands on.
+class RecordingInbound final : public InboundHandler {
+ public:
+  void ProcDNSRequest(const std::string& ip, long port, const std::string& msg) override {
+    requests.push_back(ip + ":" + std::to_string(port) + ":" + msg);
+  }
+  void ProcDNSAnswer(const std::string& ip, const std::string& msg) override { answers.push_back(ip + ":" + msg); }
+  bool FloodBlocked(const std::string&) override { return flood; }
+  bool AcceptConnection(TcpSocket&, int) override { return false; }
+  void Arrival(int index, const std::string& ip, std::string& buffer) override {
+    dhcp.push_back(std::to_string(index) + ":" + ip + ":" + std::to_string(buffer.size()));
+  }
+  std::vector<std::string> requests, answers, dhcp;
+  bool flood = false;
+};
+
 class FormTest : public ::testing::Test {
  protected:
   FormTest() {
@@ -70,7 +86,8 @@ class FormTest : public ::testing::Test {
   TestContext t;
   EventLoop loop;
   RecordingDuties duties;
-  frmAlpha form{t.ctx, loop, duties};
+  RecordingInbound inbound;
+  frmAlpha form{t.ctx, loop, duties, inbound};
 };
 
 TEST_F(FormTest, FirstRunningTickLoadsDataOnceThenRunsDutiesInOrder) {

@@ -1,0 +1,25 @@
+// The subsystems as the main form sees them: the duties of start-up and the
+// housekeeping tick, and the receivers of what arrives on the sockets.
+#pragma once
+
+#include "core/context.h"
+#include "core/front_end.h"
+#include "core/server_duties.h"
+
+namespace vell {
+
+class Services final : public ServerDuties, public InboundHandler {
+ public:
+  explicit Services(Context& ctx) : ctx_(ctx) {}
+
+  void ProcDNSRequest(const std::string& ip, long port, const std::string& msg) override;
+  void ProcDNSAnswer(const std::string& ip, const std::string& msg) override;
+  bool FloodBlocked(const std::string& ip) override;
+  bool AcceptConnection(TcpSocket& listener, int request_id) override;
+  void Arrival(int index, const std::string& ip, std::string& buffer) override;
+
+ private:
+  Context& ctx_;
+};
+
+}  // namespace vell
