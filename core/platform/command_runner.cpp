@@ -12,6 +12,7 @@ namespace vell {
 int ProcessRunner::Run(const std::vector<std::string>& argv) {
   if (argv.empty()) return -1;
   std::vector<char*> args;
+  args.reserve(argv.size() + 1);
   for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
 

@@ -36,7 +36,7 @@ bool KeyValueStore::Set(const std::string& key, const std::string& value) {
   auto values = Read();
   values[key] = value;
   std::string text;
-  for (const auto& [k, v] : values) text += k + "=" + v + "\n";
+  for (const auto& [k, v] : values) text.append(k).append("=").append(v).append("\n");
   try {
     WriteFileAtomically(path_, text);
   } catch (const std::exception&) {

@@ -23,7 +23,7 @@ std::string EscapeExpansions(const std::string& text, bool dollar) {
 }
 
 std::string QuoteArgument(const std::string& arg) {
-  const std::string escaped = EscapeExpansions(arg, true);
+  std::string escaped = EscapeExpansions(arg, true);
   if (!arg.empty() && arg.find_first_of(" \t\"'\\;") == std::string::npos) return escaped;
   std::string quoted = "\"";
   for (char c : escaped) {
