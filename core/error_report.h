@@ -25,6 +25,7 @@ class RunError : public std::runtime_error {
 constexpr int kErrOverflow = 6;
 constexpr int kErrSubscript = 9;
 constexpr int kErrInvalidCall = 5;
+constexpr int kErrPathFileAccess = 75;
 
 [[noreturn]] inline void RaiseOverflow() { throw RunError(kErrOverflow, "Overflow"); }
 

@@ -15,12 +15,14 @@ struct clDHCPif {
   int TTL = 0;  // lease time, seconds
   std::string Domain;
   bool Enable = false;
+  bool operator==(const clDHCPif&) const = default;
 };
 
 // A fixed host name for a client, by hardware address (raw octets).
 struct clDHCPAlias {
   std::string ClientID;
   std::string Name;
+  bool operator==(const clDHCPAlias&) const = default;
 };
 
 }  // namespace vell

@@ -39,6 +39,7 @@ struct Settings {
   std::vector<std::string> NOBLOCK;
   std::vector<clDHCPif> DHCP;
   std::vector<clDHCPAlias> DHCPALIAS;
+  bool operator==(const Settings&) const = default;
 };
 
 }  // namespace vell

@@ -1,0 +1,77 @@
+#include "core/platform/service_control.h"
+
+#include <syslog.h>
+
+#include <cstdio>
+#include <utility>
+
+#include "core/platform/atomic_file.h"
+
+namespace vell {
+
+namespace {
+
+// systemd expands "%" specifiers in every setting, and "$" variables in
+// ExecStart; both are doubled so that the text is taken literally.
+std::string EscapeExpansions(const std::string& text, bool dollar) {
+  std::string out;
+  for (char c : text) {
+    if (c == '%' || (dollar && c == '$')) out += c;
+    out += c;
+  }
+  return out;
+}
+
+std::string QuoteArgument(const std::string& arg) {
+  std::string escaped = EscapeExpansions(arg, true);
+  if (!arg.empty() && arg.find_first_of(" \t\"'\\;") == std::string::npos) return escaped;
+  std::string quoted = "\"";
+  for (char c : escaped) {
+    if (c == '"' || c == '\\') quoted += '\\';
+    quoted += c;
+  }
+  return quoted + "\"";
+}
+
+std::string UnitText(const std::string& description, const std::vector<std::string>& exec_start) {
+  std::string exec;
+  for (const auto& arg : exec_start) exec += (exec.empty() ? "" : " ") + QuoteArgument(arg);
+  return "[Unit]\nDescription=" + EscapeExpansions(description, false) + "\n\n[Service]\nExecStart=" + exec +
+         "\nType=simple\n\n[Install]\nWantedBy=multi-user.target\n";
+}
+
+}  // namespace
+
+ServiceControl::ServiceControl(std::string unit_dir, CommandRunner& runner,
+                               std::vector<std::string> exec_start)
+    : unit_dir_(std::move(unit_dir)), runner_(runner), exec_start_(std::move(exec_start)) {}
+
+std::string ServiceControl::UnitPath() const { return unit_dir_ + "/" + ServiceName + ".service"; }
+
+bool ServiceControl::Install() {
+  if (ServiceName.empty()) return false;
+  try {
+    WriteFileAtomically(UnitPath(), UnitText(DisplayName, exec_start_));
+  } catch (const std::exception&) {
+    return false;
+  }
+  return runner_.Run({"systemctl", "daemon-reload"}) == 0 &&
+         runner_.Run({"systemctl", "enable", ServiceName}) == 0;
+}
+
+bool ServiceControl::Remove() {
+  if (ServiceName.empty()) return false;
+  // Disabling fails when the unit was never enabled; the file is removed
+  // all the same.
+  runner_.Run({"systemctl", "disable", ServiceName});
+  const bool removed = std::remove(UnitPath().c_str()) == 0;
+  return runner_.Run({"systemctl", "daemon-reload"}) == 0 && removed;
+}
+
+void ServiceControl::StartService() { runner_.Run({"systemctl", "start", ServiceName}); }
+
+void ServiceControl::StopService() { runner_.Run({"systemctl", "stop", ServiceName}); }
+
+void ServiceControl::LogEvent(const std::string& text) { syslog(LOG_DAEMON | LOG_ERR, "%s", text.c_str()); }
+
+}  // namespace vell

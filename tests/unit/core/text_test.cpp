@@ -1,0 +1,92 @@
+#include "core/text.h"
+
+#include <gtest/gtest.h>
+
+namespace vell {
+namespace {
+
+struct Case {
+  std::string in, out;
+};
+
+TEST(Text, CleanNameKeepsOnlyNameCharacters) {
+  const Case cases[] = {{" Host_1.Example..COM. ", "host_1.example.com"},
+                        {"my host", "myhost"},
+                        {"...", ""},
+                        {"", ""},
+                        {"a+b", "ab"},
+                        {"*.Wild/X-1", "*.wild/x-1"},
+                        {"a....b", "a.b"},
+                        {"\xC9t\xE9.com", "t.com"}};  // accented letters are dropped, not folded
+  for (const auto& c : cases) EXPECT_EQ(CleanName(c.in), c.out) << c.in;
+}
+
+TEST(Text, CleanNameFOnlyRemovesBlanksAndStrayDots) {
+  const Case cases[] = {
+      {"Ex ample.Com.", "example.com"}, {"a+b", "a+b"}, {" ..A..b.. ", "a.b"}, {"\xC9", "\xC9"}};
+  for (const auto& c : cases) EXPECT_EQ(CleanNameF(c.in), c.out) << c.in;
+}
+
+TEST(Text, NextTokenSplitsOnBlanksOnly) {
+  std::string s = "  10.0.0.1   mydomain";
+  EXPECT_EQ(NextToken(s), "10.0.0.1");
+  EXPECT_EQ(s, "mydomain");
+  EXPECT_EQ(NextToken(s), "mydomain");
+  EXPECT_EQ(s, "");
+  EXPECT_EQ(NextToken(s), "");
+  s = "a\tb c   ";
+  EXPECT_EQ(NextToken(s), "a\tb");
+  EXPECT_EQ(NextToken(s), "c");
+  EXPECT_EQ(s, "");
+}
+
+TEST(Text, TXTtDiskQuotesAndEscapes) {
+  const Case cases[] = {{"\010say \"hi\"", "\"say \\042hi\\042\" "},
+                        {"\003a;b", "\"a\\073b\" "},
+                        {"\006\310\177\037\\()", "\"\\310\\177\\037\\134\\050\\051\" "},
+                        {std::string("\001a\000", 3), "\"a\" \"\" "},
+                        {"\005ab", "\"ab\" "},  // a length beyond the data takes what is there
+                        {"", ""}};
+  for (const auto& c : cases) EXPECT_EQ(TXTtDisk(c.in), c.out) << c.out;
+}
+
+TEST(Text, TXTfDiskReadsQuotedAndBareText) {
+  const Case cases[] = {{"hello world", "\013hello world"},
+                        {" \"abc def ", "\007abc def"},  // no closing quote: the rest of the text
+                        {"\"a\\042b\"  \"c\"", "\003a\"b\001c"},
+                        {"\"\" \"\"", ""},
+                        {"\"" + std::string(300, 'x') + "\"", "\377" + std::string(255, 'x')}};
+  for (const auto& c : cases) EXPECT_EQ(TXTfDisk(c.in), c.out) << c.in;
+}
+
+TEST(Text, TXTRoundTripsEveryOctet) {
+  std::string data;
+  for (int first = 0; first < 256; first += 64) {
+    data += static_cast<char>(64);
+    for (int c = first; c < first + 64; ++c) data += static_cast<char>(c);
+  }
+  EXPECT_EQ(TXTfDisk(TXTtDisk(data)), data);
+}
+
+TEST(Text, HexConversions) {
+  const std::string octets("\x00\x0A\xFF", 3);
+  EXPECT_EQ(HWToHex(octets), "000AFF");
+  EXPECT_EQ(HexToHW("000AFF"), octets);
+  EXPECT_EQ(HexToHW("000aff7"), octets);  // odd trailing digit ignored
+  EXPECT_EQ(HWToHex(""), "");
+  EXPECT_EQ(HexToHW("A"), "");
+}
+
+TEST(Text, NumbersInAndOut) {
+  const std::pair<std::string, double> in[] = {{" 12abc", 12}, {"-3.5x", -3.5}, {".5", 0.5}, {"abc", 0},
+                                               {"1e3", 1000},  {"1e", 1},       {"+7", 7},   {"-", 0},
+                                               {".", 0},       {"1.2.3", 1.2}};
+  for (const auto& [text, value] : in) EXPECT_DOUBLE_EQ(LeadingNumber(text), value) << text;
+  EXPECT_EQ(NumText(3600), " 3600");
+  EXPECT_EQ(NumText(0), " 0");
+  EXPECT_EQ(NumText(-5), "-5");
+  EXPECT_EQ(NumText(2.5), " 2.5");
+}
+
+}  // namespace
+}  // namespace vell
