@@ -2,8 +2,6 @@
 // with a fake clock.
 #pragma once
 
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -11,24 +9,11 @@
 #include "core/clock.h"
 #include "core/context.h"
 #include "core/platform/message_box.h"
+#include "temp_dir.h"
 
 namespace vell::test {
 
-class TempDir {
- public:
-  TempDir() {
-    char tmpl[] = "/tmp/vellion-test-XXXXXX";
-    path = mkdtemp(tmpl);
-  }
-  ~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path, ec);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  std::string File(const std::string& name) const { return path + "/" + name; }
-  std::string path;
-};
+using testing::TempDir;
 
 inline std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -42,7 +27,7 @@ struct TestContext {
   TempDir dir;
   FakeClock clock{TestStart()};
   FakeMessageBoxes boxes;
-  Context ctx{clock, dir.path, boxes};
+  Context ctx{clock, dir.Path(), boxes};
 };
 
 }  // namespace vell::test
