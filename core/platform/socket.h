@@ -70,7 +70,8 @@ class UdpSocket {
 
  private:
   struct Impl;
-  std::unique_ptr<Impl> impl_;
+  // Shared with the loop's dispatch, so a handler may destroy its socket.
+  std::shared_ptr<Impl> impl_;
 };
 
 class TcpSocket {
@@ -108,7 +109,8 @@ class TcpSocket {
 
  private:
   struct Impl;
-  std::unique_ptr<Impl> impl_;
+  // Shared with the loop's dispatch, so a handler may destroy its socket.
+  std::shared_ptr<Impl> impl_;
 };
 
 }  // namespace vell
