@@ -1,7 +1,7 @@
 // UDP and TCP sockets over the event loop, with the events the protocol code
 // expects. Errors carry the Windows Sockets numbers the protocol code tests
 // (10054 connection reset, 10065 host unreachable), mapped from errno in one
-// place.
+// place. A socket must not outlive its loop.
 #pragma once
 
 #include <cstdint>

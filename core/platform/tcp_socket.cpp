@@ -18,6 +18,8 @@ struct TcpSocket::Impl : sockets::SocketCore<TcpSocket> {
   void PeerClosed();
   // Writes as much of the output as the kernel takes now; 0 or the errno.
   int WriteOut();
+  // The error the kernel holds for the connection, 0 if none.
+  int PendingError() const;
   // Watch for writability exactly while output waits.
   void UpdateInterest();
   bool OutputPending() const { return out_pos < out.size(); }
@@ -40,12 +42,17 @@ void TcpSocket::Impl::OnReady(bool readable, bool writable) {
       FinishConnect();
       return;
     case kSockConnected:
-    case kSockClosing:
       if (writable) {
         if (const int err = WriteOut()) return Fail(err);
         UpdateInterest();
       }
-      if (readable && state == kSockConnected) ReadAvailable();
+      if (readable) ReadAvailable();
+      return;
+    case kSockClosing:
+      // Only output is left to serve; other readiness means the connection
+      // failed (a reset after the peer's close).
+      if (const int err = OutputPending() ? WriteOut() : PendingError()) return Fail(err);
+      UpdateInterest();
       return;
     default:
       return;
@@ -68,13 +75,15 @@ void TcpSocket::Impl::AcceptOne() {
   pending_fd = -1;
 }
 
+int TcpSocket::Impl::PendingError() const {
+  int err = 0;
+  socklen_t len = sizeof err;
+  getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len);
+  return err;
+}
+
 void TcpSocket::Impl::FinishConnect() {
-  int err = connect_error;
-  if (err == 0) {
-    socklen_t len = sizeof err;
-    getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len);
-  }
-  if (err != 0) return Fail(err);
+  if (const int err = connect_error != 0 ? connect_error : PendingError()) return Fail(err);
   state = kSockConnected;
   UpdateInterest();
   Raise(&TcpSocket::OnConnect);
@@ -108,13 +117,9 @@ void TcpSocket::Impl::ReadAvailable() {
 
 void TcpSocket::Impl::PeerClosed() {
   state = kSockClosing;
-  // End of stream stays readable for ever; only pending output still needs
-  // the loop.
-  if (OutputPending()) {
-    loop.SetWantRead(watch, false);
-  } else {
-    StopWatching();
-  }
+  // End of stream stays readable for ever; from now on only output (and
+  // errors) need the loop.
+  loop.SetWantRead(watch, false);
   Raise(&TcpSocket::OnClose);
 }
 
@@ -130,11 +135,7 @@ int TcpSocket::Impl::WriteOut() {
 }
 
 void TcpSocket::Impl::UpdateInterest() {
-  if (state == kSockClosing && !OutputPending()) {
-    StopWatching();
-  } else if (watch != 0) {
-    loop.SetWantWrite(watch, OutputPending());
-  }
+  if (watch != 0) loop.SetWantWrite(watch, OutputPending());
 }
 
 void TcpSocket::Impl::Close() {

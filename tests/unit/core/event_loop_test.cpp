@@ -84,18 +84,6 @@ TEST(EventLoopTest, SourceRemovedInsideItsOwnCallbackIsNotServedAgain) {
   EXPECT_EQ(a_calls + b_calls, 1);
 }
 
-TEST(EventLoopTest, WritabilityIsReportedOnlyWhileWanted) {
-  EventLoop loop;
-  ReadyPipe p;
-  int writable_calls = 0;
-  const int id = loop.Watch(p.fds[1], false, [&](bool, bool writable) { writable_calls += writable; });
-  loop.DoEvents();
-  EXPECT_EQ(writable_calls, 0);
-  loop.SetWantWrite(id, true);
-  loop.DoEvents();
-  EXPECT_EQ(writable_calls, 1);
-}
-
 TEST(EventLoopTest, TimerTicksOnlyWhileEnabled) {
   EventLoop loop;
   int ticks = 0;
