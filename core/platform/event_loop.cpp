@@ -31,13 +31,13 @@ struct Source {
 };
 
 void Arm(int timer_fd, int interval_ms) {
-  itimerspec spec{};
+  itimerspec period{};
   if (interval_ms > 0) {
-    spec.it_interval.tv_sec = interval_ms / 1000;
-    spec.it_interval.tv_nsec = static_cast<long>(interval_ms % 1000) * 1000000L;
-    spec.it_value = spec.it_interval;
+    period.it_interval.tv_sec = interval_ms / 1000;
+    period.it_interval.tv_nsec = static_cast<long>(interval_ms % 1000) * 1000000L;
+    period.it_value = period.it_interval;
   }
-  if (timerfd_settime(timer_fd, 0, &spec, nullptr) != 0) ThrowSystem("timerfd_settime");
+  if (timerfd_settime(timer_fd, 0, &period, nullptr) != 0) ThrowSystem("timerfd_settime");
 }
 
 // Reads the one pending record of a timerfd or signalfd; false when nothing
