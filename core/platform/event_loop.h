@@ -27,6 +27,9 @@ class EventLoop {
   // want_write is set. Returns the source id.
   int Watch(int fd, bool want_write, FdCallback cb);
   void SetWantWrite(int id, bool want_write);
+  // Stops (or resumes) watching for readability, e.g. after end of stream,
+  // where the descriptor would otherwise stay readable for ever.
+  void SetWantRead(int id, bool want_read);
   // Safe to call from inside the source's own callback.
   void Unwatch(int id);
 
@@ -37,10 +40,12 @@ class EventLoop {
   void RemoveTimer(int id);
 
   // SIGTERM and SIGINT become this loop event (never handled inside the
-  // signal handler itself).
+  // signal handler itself). The loop blocks both signals for its lifetime;
+  // without a handler a termination request simply stops the loop.
   void OnTerminate(Callback cb);
 
-  // Runs until Stop().
+  // Runs until Stop(); returns at once when Stop() came earlier (say from a
+  // termination request served by a DoEvents() before Run()).
   void Run();
   void Stop();
   bool Stopped() const;

@@ -1,7 +1,7 @@
 // UDP and TCP sockets over the event loop, with the events the protocol code
 // expects. Errors carry the Windows Sockets numbers the protocol code tests
 // (10054 connection reset, 10065 host unreachable), mapped from errno in one
-// place.
+// place. A socket must not outlive its loop.
 #pragma once
 
 #include <cstdint>
@@ -70,7 +70,8 @@ class UdpSocket {
 
  private:
   struct Impl;
-  std::unique_ptr<Impl> impl_;
+  // Shared with the loop's dispatch, so a handler may destroy its socket.
+  std::shared_ptr<Impl> impl_;
 };
 
 class TcpSocket {
@@ -108,7 +109,8 @@ class TcpSocket {
 
  private:
   struct Impl;
-  std::unique_ptr<Impl> impl_;
+  // Shared with the loop's dispatch, so a handler may destroy its socket.
+  std::shared_ptr<Impl> impl_;
 };
 
 }  // namespace vell

@@ -1,0 +1,98 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/loop_runner.h"
+#include "core/platform/event_loop.h"
+#include "core/platform/socket.h"
+
+namespace vell {
+namespace {
+
+using test::RunUntil;
+
+const char kLoopback[] = "127.0.0.1";
+
+struct UdpSocketTest : testing::Test {
+  UdpSocketTest() {
+    server.Bind(0, kLoopback);
+    server.OnDataArrival = [this](const Datagram& d) { received.push_back(d); };
+  }
+  EventLoop loop;
+  UdpSocket server{loop};
+  std::vector<Datagram> received;
+};
+
+TEST_F(UdpSocketTest, PortZeroIsChosenByTheSystem) {
+  UdpSocket other(loop);
+  other.Bind(0, kLoopback);
+  EXPECT_NE(server.LocalPort(), 0);
+  EXPECT_NE(other.LocalPort(), server.LocalPort());
+  EXPECT_EQ(server.LocalIP(), kLoopback);
+  EXPECT_EQ(server.State(), kSockOpen);
+}
+
+TEST_F(UdpSocketTest, EachDatagramArrivesWholeWithItsSender) {
+  UdpSocket client(loop);
+  client.Bind(0, kLoopback);
+
+  const std::string binary("\0\xff\x80 binary", 10);
+  const std::string largest(65507, 'L');  // the largest IPv4 datagram
+  for (const auto& payload : {std::string("first"), binary, largest}) {
+    client.SendTo(kLoopback, server.LocalPort(), payload);
+  }
+  ASSERT_TRUE(RunUntil(loop, [&] { return received.size() == 3; }));
+  EXPECT_EQ(received[0].data, "first");
+  EXPECT_EQ(received[1].data, binary);
+  EXPECT_EQ(received[2].data.size(), largest.size());
+  for (const auto& d : received) {
+    EXPECT_EQ(d.host, kLoopback);
+    EXPECT_EQ(d.port, client.LocalPort());
+  }
+}
+
+TEST_F(UdpSocketTest, UnboundSocketGetsAnEphemeralPortOnFirstSendAndReceivesReplies) {
+  UdpSocket client(loop);
+  EXPECT_EQ(client.State(), kSockClosed);
+  std::vector<std::string> replies;
+  client.OnDataArrival = [&](const Datagram& d) { replies.push_back(d.data); };
+  server.OnDataArrival = [&](const Datagram& d) { server.SendTo(d.host, d.port, "re: " + d.data); };
+
+  client.SendTo(kLoopback, server.LocalPort(), "query");
+  EXPECT_EQ(client.State(), kSockOpen);
+  EXPECT_NE(client.LocalPort(), 0);
+  ASSERT_TRUE(RunUntil(loop, [&] { return !replies.empty(); }));
+  EXPECT_EQ(replies[0], "re: query");
+}
+
+TEST_F(UdpSocketTest, BindingATakenPortFailsWithAddressInUse) {
+  UdpSocket second(loop);
+  try {
+    second.Bind(server.LocalPort(), kLoopback);
+    FAIL() << "second bind succeeded";
+  } catch (const SocketError& e) {
+    EXPECT_EQ(e.Number(), 10048);
+    EXPECT_STREQ(e.what(), "Address already in use");
+  }
+  EXPECT_EQ(second.State(), kSockClosed);
+}
+
+TEST_F(UdpSocketTest, DestroyingTheSocketInsideItsHandlerIsSafe) {
+  auto doomed = std::make_unique<UdpSocket>(loop);
+  doomed->Bind(0, kLoopback);
+  int calls = 0;
+  doomed->OnDataArrival = [&](const Datagram&) {
+    ++calls;
+    doomed.reset();
+  };
+  UdpSocket client(loop);
+  for (int i = 0; i < 3; ++i) client.SendTo(kLoopback, doomed->LocalPort(), "d");
+  test::RunFor(loop, std::chrono::milliseconds(30));
+  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(doomed, nullptr);
+}
+
+}  // namespace
+}  // namespace vell
