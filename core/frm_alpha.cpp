@@ -8,9 +8,7 @@ namespace vell {
 
 namespace {
 
-std::string Counted(long n, const char* unit) {
-  return std::to_string(n) + " " + unit + (n == 1 ? "" : "s");
-}
+std::string Counted(long n, const char* unit) { return std::to_string(n) + " " + unit + (n == 1 ? "" : "s"); }
 
 }  // namespace
 

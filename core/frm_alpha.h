@@ -43,8 +43,11 @@ class frmAlpha final : public DnsSender {
   bool TimerEnabled() const { return timer_enabled_; }
   const TrayIcon& Tray() const { return tray_; }
   uint16_t ReloadPort() const;
-  // Bound DHCP sockets, in the order of the DHCP lines.
+  // Bound DHCP sockets, in the order of the DHCP lines (1-based).
   size_t DhcpSocketCount() const { return WSDHCP.size() - 1; }
+  uint16_t DhcpPort(size_t index) const { return WSDHCP.at(index)->LocalPort(); }
+  // The port the DNS service socket is bound to (0 while paused).
+  uint16_t DnsPort() const { return WSDNS ? WSDNS->LocalPort() : 0; }
 
  private:
   bool BindDnsService(const std::string& address);

@@ -44,22 +44,22 @@ def test_foreground_run_writes_defaults_logs_and_ends_on_sigterm(home, start):
     assert server.stop() == 0
     texts = server.texts()
     assert texts[:2] == ["Program started.", "DNS service started."]
-    assert texts[-1] == "Program closed by user."
+    assert texts[-2:] == ["Program closed by user.", "Server paused."]
     assert all(re.fullmatch(r"\d\d:\d\d:\d\d   .*", line) for line in server.lines)
     assert not os.path.exists(os.path.join(home, "logs"))  # WriteLog is off by default
 
 
 def test_write_log_fills_the_daily_file(home, start):
     server = start(["-n"], ini=["WriteLog: YES", "DNSBind: 127.0.0.1"])
-    assert server.wait_for("DNS service started on 127.0.0.1")
+    assert server.wait_for("Loading DHCP Leases...")
     assert server.stop() == 0
     name = datetime.datetime.now().strftime("%Y%m%d") + ".log"
     log = read(os.path.join(home, "logs", name))
     texts = [line[11:] for line in log.split("\r\n") if line]
     assert texts[0] == "Program started."
     assert texts[1] == "DNS service started on 127.0.0.1"
-    assert "Loading IP address blocks..." in texts
-    assert texts[-1] == "Program closed by user."
+    assert texts[2:4] == ["Loading IP address blocks...", "Loading DHCP Leases..."]
+    assert texts[-2:] == ["Program closed by user.", "Server paused."]
 
 
 def test_taken_port_reports_failure_and_loads_nothing(home, start):
@@ -91,7 +91,7 @@ def test_service_mode_starts_from_the_start_event_and_stops_on_sigterm(home, sta
     assert server.stop() == 0
     texts = [line[11:] for line in read(path).split("\r\n") if line]
     assert texts[:3] == ["NT Service Started.", "Program started.", "DNS service started."]
-    assert texts[-1] == "NT Service Stopped."
+    assert texts[-2:] == ["NT Service Stopped.", "Server paused."]
     assert server.lines == []  # a service has no console
 
 

@@ -18,10 +18,9 @@ TEST(CommandLine, PlainArgumentIsJoinedTrimmedAndLowerCased) {
 
 TEST(CommandLine, OptionsSetHomeAndPorts) {
   std::string error;
-  const auto cl = ParseCommandLine(
-      {"--home", "/srv/v", "-n", "--dns-port", "5353", "--peer-port", "5300", "--dhcp-port", "6767",
-       "--dhcp-client-port", "6868"},
-      error);
+  const auto cl = ParseCommandLine({"--home", "/srv/v", "-n", "--dns-port", "5353", "--peer-port", "5300",
+                                    "--dhcp-port", "6767", "--dhcp-client-port", "6868"},
+                                   error);
   ASSERT_TRUE(cl) << error;
   EXPECT_EQ(cl->command, "-n");
   EXPECT_EQ(cl->home, "/srv/v");

@@ -1,9 +1,10 @@
+#include "core/event_log.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <vector>
 
-#include "core/event_log.h"
 #include "test_support.h"
 
 namespace vell {

@@ -5,11 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "test_support.h"
+#include "form_fixture.h"
 
 namespace vell {
 namespace {
 
+using test::FormTest;
 using test::TestContext;
 
 TEST(UptimeText, DaysHoursAndMinutes) {
@@ -29,67 +30,6 @@ TEST(UptimeText, DaysHoursAndMinutes) {
   for (const auto& c : cases) EXPECT_EQ(UptimeText(start, start + Seconds(c.seconds)), c.text) << c.seconds;
 }
 
-// Records the order in which the form asks the subsystems for their duties.
-class RecordingDuties final : public ServerDuties {
- public:
-  void LoadAll() override { calls.push_back("LoadAll"); }
-  void MLLoad() override { calls.push_back("MLLoad"); }
-  void LoadPerm() override { calls.push_back("LoadPerm"); }
-  void LoadCache() override { calls.push_back("LoadCache"); }
-  void LoadBlocks() override { calls.push_back("LoadBlocks"); }
-  void LoadLeases() override { calls.push_back("LoadLeases"); }
-  void RequestTimeOuts() override { calls.push_back("RequestTimeOuts"); }
-  void Purge() override { calls.push_back("Purge"); }
-  void CheckSecondaries() override { calls.push_back("CheckSecondaries"); }
-  DateTime LastMLSync() const override { return last_sync; }
-  void MLSync() override { calls.push_back("MLSync"); }
-  long CacheCount() const override { return 42; }
-  void DropActiveRequests() override { calls.push_back("DropActiveRequests"); }
-  void SaveCache() override { calls.push_back("SaveCache"); }
-  void SaveBlocks() override { calls.push_back("SaveBlocks"); }
-  void SaveLeases() override { calls.push_back("SaveLeases"); }
-  void SaveZoneTTL() override { calls.push_back("SaveZoneTTL"); }
-  void MLSave() override { calls.push_back("MLSave"); }
-
-  std::vector<std::string> calls;
-  DateTime last_sync = 0;
-};
-
-// Records what the front end hands on.
-class RecordingInbound final : public InboundHandler {
- public:
-  void ProcDNSRequest(const std::string& ip, long port, const std::string& msg) override {
-    requests.push_back(ip + ":" + std::to_string(port) + ":" + msg);
-  }
-  void ProcDNSAnswer(const std::string& ip, const std::string& msg) override { answers.push_back(ip + ":" + msg); }
-  bool FloodBlocked(const std::string&) override { return flood; }
-  bool AcceptConnection(TcpSocket&, int) override { return false; }
-  void Arrival(int index, const std::string& ip, std::string& buffer) override {
-    dhcp.push_back(std::to_string(index) + ":" + ip + ":" + std::to_string(buffer.size()));
-  }
-  std::vector<std::string> requests, answers, dhcp;
-  bool flood = false;
-};
-
-class FormTest : public ::testing::Test {
- protected:
-  FormTest() {
-    t.ctx.ports.dns = 0;  // system-chosen ports keep tests apart
-    t.ctx.ports.dhcp = 0;
-    t.ctx.log.KeepLog = true;
-  }
-  std::vector<std::string> Logged() const {
-    std::vector<std::string> texts;
-    for (const auto& line : t.ctx.log.LogBuffer) texts.push_back(line.substr(11));
-    return texts;
-  }
-  TestContext t;
-  EventLoop loop;
-  RecordingDuties duties;
-  RecordingInbound inbound;
-  frmAlpha form{t.ctx, loop, duties, inbound};
-};
-
 TEST_F(FormTest, FirstRunningTickLoadsDataOnceThenRunsDutiesInOrder) {
   t.ctx.settings.CACHERELOAD = true;
   form.Timer();  // not running yet: nothing is loaded
@@ -101,9 +41,9 @@ TEST_F(FormTest, FirstRunningTickLoadsDataOnceThenRunsDutiesInOrder) {
   ASSERT_TRUE(t.ctx.state.ServerRunning);
   t.clock.AdvanceSeconds(61);
   form.Timer();
-  EXPECT_EQ(duties.calls, (std::vector<std::string>{"LoadAll", "LoadPerm", "LoadCache", "LoadBlocks",
-                                                    "LoadLeases", "RequestTimeOuts", "Purge",
-                                                    "CheckSecondaries"}));
+  EXPECT_EQ(duties.calls,
+            (std::vector<std::string>{"LoadAll", "LoadPerm", "LoadCache", "LoadBlocks", "LoadLeases",
+                                      "RequestTimeOuts", "Purge", "CheckSecondaries"}));
   EXPECT_TRUE(form.DataLoaded());
 
   duties.calls.clear();
@@ -179,8 +119,9 @@ TEST_F(FormTest, BoundAddressFailureNamesTheAddress) {
   form.StartServer();
   EXPECT_FALSE(t.ctx.state.ServerRunning);
   EXPECT_EQ(t.ctx.state.StatusText, "Could not start DNS service on 192.0.2.77");
-  EXPECT_EQ(Logged(),
-            (std::vector<std::string>{"Binding DNS service to 192.0.2.77 failed - DNS service not started!"}));
+  EXPECT_EQ(
+      Logged(),
+      (std::vector<std::string>{"Binding DNS service to 192.0.2.77 failed - DNS service not started!"}));
   EXPECT_TRUE(t.boxes.shown.empty());  // not interactive
 }
 

@@ -1,0 +1,133 @@
+#include <gtest/gtest.h>
+
+#include "core/platform/socket.h"
+#include "form_fixture.h"
+#include "loop_runner.h"
+
+namespace vell {
+namespace {
+
+using test::FormTest;
+
+std::string Query(size_t size) {
+  std::string msg(size, '\0');
+  msg[5] = 1;
+  return msg;
+}
+
+std::string Response(size_t size) {
+  std::string msg = Query(size);
+  msg[2] = static_cast<char>(0x80);
+  return msg;
+}
+
+class FrontEndTest : public FormTest {
+ protected:
+  void SetUp() override {
+    t.ctx.settings.DNSBIND = "127.0.0.1";
+    form.StartServer();
+    ASSERT_TRUE(t.ctx.state.ServerRunning);
+    client.Bind(0, "127.0.0.1");
+  }
+  // Sends to the service socket and gives the loop time to deliver it.
+  void SendToService(const std::string& msg) {
+    client.SendTo("127.0.0.1", form.DnsPort(), msg);
+    test::RunFor(loop, std::chrono::milliseconds(50));
+  }
+  UdpSocket client{loop};
+};
+
+TEST_F(FrontEndTest, ShortDatagramsAreDroppedAndTheQrBitSplits) {
+  SendToService(Query(12));
+  SendToService(Query(13));
+  SendToService(Response(13));
+  ASSERT_EQ(inbound.requests.size(), 1u);
+  EXPECT_EQ(inbound.requests[0], "127.0.0.1:" + std::to_string(client.LocalPort()) + ":" + Query(13));
+  ASSERT_EQ(inbound.answers.size(), 1u);
+  EXPECT_EQ(inbound.answers[0], "127.0.0.1:" + Response(13));
+}
+
+TEST_F(FrontEndTest, BlockedAndFloodingClientsAreIgnored) {
+  t.ctx.Blocks = {"127.0.0.1"};
+  SendToService(Query(20));
+  t.ctx.settings.LOGBLOCK = false;
+  SendToService(Query(20));
+  t.ctx.Blocks.clear();
+  inbound.flood = true;
+  SendToService(Query(20));
+  EXPECT_TRUE(inbound.requests.empty());
+  EXPECT_EQ(Logged().back(), "Request from 127.0.0.1 on Block list. Ignored!");
+  EXPECT_EQ(Logged().size(), 2u);  // the start line and one block line
+}
+
+TEST_F(FrontEndTest, NothingPassesWhilePaused) {
+  const uint16_t port = form.DnsPort();
+  form.PauseServer();
+  UdpSocket stray(loop);
+  stray.SendTo("127.0.0.1", port, Query(20));
+  test::RunFor(loop, std::chrono::milliseconds(50));
+  EXPECT_TRUE(inbound.requests.empty());
+}
+
+TEST_F(FrontEndTest, LoopbackBindingSendsQueriesFromTheSecondSocket) {
+  UdpSocket peer(loop);
+  peer.Bind(0, "127.0.0.1");
+  t.ctx.ports.peer = peer.LocalPort();
+  std::vector<Datagram> seen;
+  peer.OnDataArrival = [&](const Datagram& d) { seen.push_back(d); };
+  form.SendRequest("127.0.0.1", Query(17));
+  ASSERT_TRUE(test::RunUntil(loop, [&] { return !seen.empty(); }));
+  EXPECT_EQ(seen[0].data, Query(17));
+  EXPECT_NE(seen[0].port, form.DnsPort());
+
+  // Its responses come back there, short ones included; queries do not.
+  peer.SendTo("127.0.0.1", seen[0].port, Response(12));
+  peer.SendTo("127.0.0.1", seen[0].port, Query(20));
+  test::RunFor(loop, std::chrono::milliseconds(50));
+  EXPECT_EQ(inbound.answers, (std::vector<std::string>{"127.0.0.1:" + Response(12)}));
+  EXPECT_TRUE(inbound.requests.empty());
+}
+
+TEST_F(FrontEndTest, AnswersLeaveFromTheServicePort) {
+  std::vector<Datagram> seen;
+  client.OnDataArrival = [&](const Datagram& d) { seen.push_back(d); };
+  form.SendAnswer("127.0.0.1", client.LocalPort(), Response(30));
+  ASSERT_TRUE(test::RunUntil(loop, [&] { return !seen.empty(); }));
+  EXPECT_EQ(seen[0].port, form.DnsPort());
+}
+
+std::string DhcpRequest() {
+  std::string msg(300, '\0');
+  msg[0] = 1;
+  msg[236] = 99;
+  msg[237] = static_cast<char>(130);
+  msg[238] = 83;
+  msg[239] = 99;
+  return msg;
+}
+
+TEST_F(FormTest, SplitDhcpRequestIsJoinedAndJunkNeverArrives) {
+  clDHCPif scope;
+  scope.IPaddr = "127.0.0.1";
+  t.ctx.settings.DHCP = {scope};
+  form.StartServer();
+  ASSERT_EQ(form.DhcpSocketCount(), 1u);
+  UdpSocket client(loop);
+  const auto send = [&](const std::string& msg) {
+    client.SendTo("127.0.0.1", form.DhcpPort(1), msg);
+    test::RunFor(loop, std::chrono::milliseconds(50));
+  };
+  const std::string request = DhcpRequest();
+  send(request.substr(0, 200));
+  EXPECT_TRUE(inbound.dhcp.empty());
+  send(request.substr(200));
+  EXPECT_EQ(inbound.dhcp, (std::vector<std::string>{"1:127.0.0.1:300"}));
+
+  std::string reply = request;
+  reply[0] = 2;  // a BOOTP reply is not for us
+  send(reply);
+  EXPECT_EQ(inbound.dhcp.size(), 1u);
+}
+
+}  // namespace
+}  // namespace vell
