@@ -6,8 +6,10 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "dns/header.h"
+#include "dns/ip.h"
 #include "dns/names.h"
 #include "dns/record_data.h"
 #include "dns/wire.h"
@@ -27,20 +29,33 @@ void AppendRecord(vell::ErrorSink& sink, std::string& message, const std::string
   message += rdata;
 }
 
+// Record data as the zone holds it, made once outside the timed loops.
+const std::vector<std::string>& Addresses() {
+  static const std::vector<std::string> addresses = [] {
+    std::vector<std::string> list;
+    for (int i = 1; i <= kAnswers; ++i) list.push_back(vell::IPToData("192.168.0." + std::to_string(i)));
+    return list;
+  }();
+  return addresses;
+}
+
+const std::string& NameServerAddress() {
+  static const std::string address = vell::IPToData("192.168.0.53");
+  return address;
+}
+
 std::string BuildReply(vell::ErrorSink& sink) {
   std::string message = vell::MakeUInt(0x1234);
   message += static_cast<char>(vell::header::kQR | vell::header::kAA | vell::header::kRD);
   message += static_cast<char>(vell::header::kRA);
   message += MakeInt(1) + MakeInt(kAnswers) + MakeInt(1) + MakeInt(1);
   message += ZipName(sink, message, "www.example.com.") + MakeInt(vell::kTypeA) + MakeInt(1);
-  for (int i = 0; i < kAnswers; ++i) {
-    AppendRecord(sink, message, "www.example.com.", vell::kTypeA,
-                 std::string{'\xC0', '\xA8', '\x00', char(i + 1)});
-  }
+  for (const std::string& address : Addresses())
+    AppendRecord(sink, message, "www.example.com.", vell::kTypeA, address);
   // A name inside RDATA is compressed against everything before it, too.
   std::string ns = message + ZipName(sink, message, "example.com.") + std::string(10, '\0');
   AppendRecord(sink, message, "example.com.", vell::kTypeNS, ZipName(sink, ns, "ns1.example.com."));
-  AppendRecord(sink, message, "ns1.example.com.", vell::kTypeA, "\xC0\xA8\x00\x35");
+  AppendRecord(sink, message, "ns1.example.com.", vell::kTypeA, NameServerAddress());
   return message;
 }
 

@@ -31,8 +31,12 @@ void ForFourParts(const std::string& text, Each each) {
 
 // The reverse name of the first four octets of data (which has them).
 std::string ArpaOfData(const std::string& data) {
-  std::string name(kArpaSuffix.substr(1));
-  for (int i = 0; i < 4; ++i) name = std::to_string(static_cast<unsigned char>(data[i])) + "." + name;
+  std::string name;
+  for (int i = 3; i >= 0; --i) {
+    name += std::to_string(static_cast<unsigned char>(data[i]));
+    name += '.';
+  }
+  name += kArpaSuffix.substr(1);
   return name;
 }
 
