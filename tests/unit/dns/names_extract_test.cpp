@@ -1,174 +1,93 @@
 // ExtractName on hand-made messages. Offsets in comments are 0-based.
 #include <gtest/gtest.h>
 
-#include <string>
-
 #include "dns/names.h"
+#include "dns/wire_bytes.h"
 
 namespace vell {
 namespace {
 
-using namespace std::string_literals;
-
-// A 12-octet header of a response with one question and one answer.
-const std::string kHeader = "\x12\x34\x81\x80\x00\x01\x00\x01\x00\x00\x00\x00"s;
+using test::kHeader;
+using test::Octets;
 
 class ExtractNameTest : public ::testing::Test {
  protected:
-  std::string Extract(const std::string& message, std::string& rest, bool advance = true) {
-    return ExtractName(sink_, message, rest, advance);
+  // Decodes with advance from offset; rest_ keeps what is left.
+  std::string At(const std::string& message, size_t offset, bool advance = true) {
+    rest_ = message.substr(offset);
+    return ExtractName(sink_, message, rest_, advance);
   }
-  std::string ExtractAt(const std::string& message, size_t offset) {
-    std::string rest = message.substr(offset);
-    return Extract(message, rest);
-  }
+  void TearDown() override { EXPECT_TRUE(sink_.entries.empty()); }
   RecordingErrorSink sink_;
+  std::string rest_;
 };
 
-TEST_F(ExtractNameTest, PlainNameIsFoldedAndRestMovesPastZero) {
-  const std::string message = kHeader +
-                              "\x03WwW\x07"
-                              "Example\x03"
-                              "COM\x00"
-                              "\x00\x01\x00\x01"s;
-  std::string rest = message.substr(12);
-  EXPECT_EQ(Extract(message, rest), "www.example.com.");
-  EXPECT_EQ(rest, "\x00\x01\x00\x01"s);
-  EXPECT_TRUE(sink_.entries.empty());
-}
-
-TEST_F(ExtractNameTest, RootDecodesAsDot) {
-  std::string rest = "\x00\x00\x02"s;
-  EXPECT_EQ(Extract(rest, rest), ".");
-  EXPECT_EQ(rest, "\x00\x02"s);
-}
-
-TEST_F(ExtractNameTest, WithoutAdvanceRestIsUntouched) {
-  const std::string message =
-      "\x01"
-      "a\x00\xC0\x00"s;
-  std::string rest = message.substr(3);
-  EXPECT_EQ(Extract(message, rest, false), "a.");
-  EXPECT_EQ(rest, "\xC0\x00"s);
+TEST_F(ExtractNameTest, NamesEndAtZeroOctet) {
+  EXPECT_EQ(At(kHeader + Octets({3, "WwW", 7, "Example", 3, "COM", 0, 0, 1, 0, 1}), 12), "www.example.com.");
+  EXPECT_EQ(rest_, Octets({0, 1, 0, 1}));
+  EXPECT_EQ(At(Octets({0, 0, 2}), 0), ".");
+  EXPECT_EQ(rest_, Octets({0, 2}));
+  // No escaping: a "." octet stays inside the label; only A-Z are folded.
+  EXPECT_EQ(At(Octets({4, "a.B@", 3, 0xC4, "Q[", 0}), 0), "a.b@.\xC4q[.");
 }
 
 TEST_F(ExtractNameTest, OnlyTheFirstPointerMovesRest) {
-  // 12: example.com.  25: www + pointer to 12  31: ftp + pointer to 25, then TYPE.
-  const std::string message = kHeader +
-                              "\x07"
-                              "example\x03"
-                              "com\x00"
-                              "\x03"
-                              "www\xC0\x0C"
-                              "\x03"
-                              "ftp\xC0\x19"
-                              "\x00\x05"s;
-  std::string rest = message.substr(31);
-  EXPECT_EQ(Extract(message, rest), "ftp.www.example.com.");
-  EXPECT_EQ(rest, "\x00\x05"s);
+  // 12: example.com.  25: www -> 12  31: ftp -> 25, then TYPE.
+  const std::string message =
+      kHeader + Octets({7, "example", 3, "com", 0, 3, "www", 0xC0, 12, 3, "ftp", 0xC0, 25, 0, 5});
+  EXPECT_EQ(At(message, 31), "ftp.www.example.com.");
+  EXPECT_EQ(rest_, Octets({0, 5}));
+  EXPECT_EQ(At(message, 31, false), "ftp.www.example.com.");
+  EXPECT_EQ(rest_, message.substr(31));
 }
 
 TEST_F(ExtractNameTest, FollowsForwardPointers) {
-  // The name at 12 is "a" followed by a pointer to 20, further on.
-  const std::string message = kHeader +
-                              "\x01"
-                              "a\xC0\x14"
-                              "\xFF\xFF\xFF\xFF"
-                              "\x01"
-                              "b\x00"s;
-  EXPECT_EQ(ExtractAt(message, 12), "a.b.");
+  EXPECT_EQ(At(kHeader + Octets({1, "a", 0xC0, 20, 0xFF, 0xFF, 0xFF, 0xFF, 1, "b", 0}), 12), "a.b.");
 }
 
-TEST_F(ExtractNameTest, LabelRunningPastTheEndKeepsWhatIsThere) {
-  std::string rest =
-      "\x01"
-      "a\x05"
-      "bc"s;
-  EXPECT_EQ(Extract(rest, rest), "a.bc.incomplete.");
-  EXPECT_EQ(rest, "");
+TEST_F(ExtractNameTest, RunningOffTheEndIsIncomplete) {
+  EXPECT_EQ(At(Octets({1, "a", 5, "bc"}), 0), "a.bc.incomplete.");  // cut label keeps its octets
+  EXPECT_EQ(rest_, "");
+  EXPECT_EQ(At(Octets({1, "a"}), 0), "a.incomplete.");  // no zero octet
+  EXPECT_EQ(rest_, "");
+  // A pointer past the end: rest has already moved behind the pointer.
+  EXPECT_EQ(At(kHeader + Octets({1, "a", 0xC0, 0x40, 0, 1}), 12), "a.incomplete.");
+  EXPECT_EQ(rest_, Octets({0, 1}));
 }
 
-TEST_F(ExtractNameTest, MissingZeroOctetIsIncomplete) {
-  std::string rest =
-      "\x01"
-      "a"s;
-  EXPECT_EQ(Extract(rest, rest), "a.incomplete.");
-  EXPECT_EQ(rest, "");
-}
-
-TEST_F(ExtractNameTest, PointerBeyondTheMessageIsIncompleteButStillMovesRest) {
-  const std::string message = kHeader +
-                              "\x01"
-                              "a\xC0\x40"
-                              "\x00\x01"s;
-  std::string rest = message.substr(12);
-  EXPECT_EQ(Extract(message, rest), "a.incomplete.");
-  EXPECT_EQ(rest, "\x00\x01"s);
-}
-
-TEST_F(ExtractNameTest, PointerLoopStopsAfterTwentyPointers) {
-  // "a" then a pointer back to itself: 21 labels are read, the 21st pointer ends it.
-  const std::string message =
-      "\x01"
-      "a\xC0\x00"s;
+TEST_F(ExtractNameTest, PointerLoopStopsAtTheTwentyFirstPointer) {
   std::string expected;
   for (int i = 0; i < 21; ++i) expected += "a.";
-  EXPECT_EQ(ExtractAt(message, 0), expected + "incomplete.");
+  EXPECT_EQ(At(Octets({1, "a", 0xC0, 0}), 0), expected + "incomplete.");
 }
 
 // n pointers at offsets 0, 2, 4, ... each to the next, then the name "end".
 std::string PointerChain(int n) {
   std::string message;
-  for (int i = 1; i <= n; ++i) message += "\xC0"s + static_cast<char>(2 * i);
-  return message +
-         "\x03"
-         "end\x00"s;
+  for (int i = 1; i <= n; ++i) message += Octets({0xC0, 2 * i});
+  return message + Octets({3, "end", 0});
 }
 
 TEST_F(ExtractNameTest, TwentyPointersDecodeTwentyOneDoNot) {
-  EXPECT_EQ(ExtractAt(PointerChain(20), 0), "end.");
-  EXPECT_EQ(ExtractAt(PointerChain(21), 0), "incomplete.");
+  EXPECT_EQ(At(PointerChain(20), 0), "end.");
+  EXPECT_EQ(At(PointerChain(21), 0), "incomplete.");
 }
 
 TEST_F(ExtractNameTest, PointerAsLastOctetReadsMissingOctetAsZero) {
-  const std::string message =
-      "\x01"
-      "b\x00\xC0"s;
-  EXPECT_EQ(ExtractAt(message, 3), "b.");
-  // With high bits set the offset is 256, past this short message.
-  EXPECT_EQ(ExtractAt("\x01"
-                      "b\x00\xC1"s,
-                      3),
-            "incomplete.");
+  EXPECT_EQ(At(Octets({1, "b", 0, 0xC0}), 3), "b.");
+  EXPECT_EQ(rest_, "");
+  EXPECT_EQ(At(Octets({1, "b", 0, 0xC1}), 3), "incomplete.");  // offset 256
 }
 
 TEST_F(ExtractNameTest, LengthOctetsUpTo191AreLabelLengths) {
-  const std::string label64(64, 'x');
-  EXPECT_EQ(ExtractAt("\x40"s + label64 + "\x00"s, 0), label64 + ".");
-  const std::string label191(191, 'y');
-  EXPECT_EQ(ExtractAt("\xBF"s + label191 + "\x00"s, 0), label191 + ".");
-  // 0xBF with three octets left is a cut label, not a pointer.
-  EXPECT_EQ(ExtractAt("\xBF"
-                      "abc"s,
-                      0),
-            "abc.incomplete.");
-}
-
-TEST_F(ExtractNameTest, LabelOctetsAreTakenAsTheyAre) {
-  // A "." inside a label is not escaped; only A-Z are folded.
-  EXPECT_EQ(ExtractAt("\x03"
-                      "a.B\x02\xC4Q\x00"s,
-                      0),
-            "a.b.\xC4q.");
+  const std::string label64(64, 'x'), label191(191, 'y');
+  EXPECT_EQ(At(Octets({64, label64.c_str(), 0}), 0), label64 + ".");
+  EXPECT_EQ(At(Octets({191, label191.c_str(), 0}), 0), label191 + ".");
+  EXPECT_EQ(At(Octets({191, "abc"}), 0), "abc.incomplete.");
 }
 
 TEST_F(ExtractNameTest, ViewOverloadAgrees) {
-  const std::string message = kHeader +
-                              "\x07"
-                              "example\x00"
-                              "\x03"
-                              "www\xC0\x0C"
-                              "tail"s;
+  const std::string message = kHeader + Octets({7, "example", 0, 3, "www", 0xC0, 12, "tail"});
   std::string_view rest = std::string_view(message).substr(21);
   EXPECT_EQ(ExtractName(sink_, std::string_view(message), rest, true), "www.example.");
   EXPECT_EQ(rest, "tail");
