@@ -28,7 +28,6 @@ constexpr unsigned kRA = 0x80;
 constexpr unsigned kRCodeMask = 0x0F;
 
 constexpr int OpCodeOf(unsigned flags1) { return static_cast<int>((flags1 & kOpCodeMask) >> 3); }
-constexpr unsigned OpCodeBits(int opcode) { return (static_cast<unsigned>(opcode) << 3) & kOpCodeMask; }
 constexpr int RCodeOf(unsigned flags2) { return static_cast<int>(flags2 & kRCodeMask); }
 
 }  // namespace vell::header
