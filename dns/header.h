@@ -1,0 +1,33 @@
+// The 12-octet DNS header: field positions (0-based) and flag bits.
+#pragma once
+
+#include <cstddef>
+
+namespace vell::header {
+
+constexpr size_t kSize = 12;  // the question section starts right after
+
+// 0-based offsets of the fields.
+constexpr size_t kId = 0;
+constexpr size_t kFlags1 = 2;
+constexpr size_t kFlags2 = 3;
+constexpr size_t kQdCount = 4;
+constexpr size_t kAnCount = 6;
+constexpr size_t kNsCount = 8;
+constexpr size_t kArCount = 10;
+
+// Flags 1 (octet 3).
+constexpr unsigned kQR = 0x80;  // set in a response
+constexpr unsigned kOpCodeMask = 0x78;
+constexpr unsigned kAA = 0x04;
+constexpr unsigned kTC = 0x02;
+constexpr unsigned kRD = 0x01;
+
+// Flags 2 (octet 4). The Z bits (0x70) are written 0 and never read.
+constexpr unsigned kRA = 0x80;
+constexpr unsigned kRCodeMask = 0x0F;
+
+constexpr int OpCodeOf(unsigned flags1) { return static_cast<int>((flags1 & kOpCodeMask) >> 3); }
+constexpr int RCodeOf(unsigned flags2) { return static_cast<int>(flags2 & kRCodeMask); }
+
+}  // namespace vell::header
