@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "core/text.h"
+#include "dns/tables.h"
 
 namespace vell {
 
@@ -47,6 +48,7 @@ void frmAlpha::Begin() {
   Trap(ctx_.errors, "frmAlpha Begin", [&] {
     ProcessState& st = ctx_.state;
     st.StartTime = ctx_.Now();
+    InitTypeNames();
     st.Interactive = !ctx_.settings.NTSERVICE;
     ctx_.Random.seed(static_cast<unsigned>(std::fmod(st.StartTime, 1.0) * kSecondsPerDay * 1000));
     if (!ctx_.settings.NAME.empty()) tray_.tip = ctx_.settings.NAME;
