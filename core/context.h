@@ -14,11 +14,14 @@
 #include "core/platform/message_box.h"
 #include "core/process_state.h"
 #include "core/support_report.h"
+#include "cache/cache.h"
 #include "dhcp/lease.h"
+#include "zones/auth_data.h"
 
 namespace vell {
 
 class EventLoop;
+class DnsSender;
 
 struct Context {
   Context(const Clock& clock, std::string home, MessageBoxes& boxes)
@@ -48,11 +51,15 @@ struct Context {
   ProcessState state;
   std::mt19937 Random;
   EventLoop* loop = nullptr;
+  // Where DNS datagrams leave (the main form; a recorder in tests).
+  DnsSender* sender = nullptr;
   std::vector<clLease> Leases;
   // Client addresses whose requests are ignored.
   std::vector<std::string> Blocks;
   EventLog log{*this};
   SupportReport errors{*this};
+  clDNSAuthData AuthData{*this};
+  clDNSCache Cache{*this};
 };
 
 }  // namespace vell

@@ -29,6 +29,7 @@ std::string UptimeText(DateTime start, DateTime now) {
 frmAlpha::frmAlpha(Context& ctx, EventLoop& loop, ServerDuties& duties, InboundHandler& inbound)
     : ctx_(ctx), loop_(loop), duties_(duties), inbound_(inbound) {
   ctx_.loop = &loop_;
+  ctx_.sender = this;
   WSDHCP.push_back(std::make_unique<UdpSocket>(loop_));
   WSDNS2 = std::make_unique<UdpSocket>(loop_);
   WSDNS2->OnDataArrival = [this](const Datagram& d) { OnWSDNS2(d); };

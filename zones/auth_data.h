@@ -1,0 +1,46 @@
+// The server's authoritative data: every loaded zone, and the lookup that
+// answers from them.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "dns/answer.h"
+#include "dns/sorted_list.h"
+#include "zones/zone.h"
+
+namespace vell {
+
+struct Context;
+
+struct ZoneName {
+  const std::string& operator()(const ZonePtr& z) const { return z->Name; }
+};
+using ZoneList = SortedList<ZonePtr, ZoneName>;
+
+// The "no file time" value of LoadZone: 1900-01-01 00:00.
+constexpr DateTime kNoFileTime = 2.0;
+
+class clDNSAuthData {
+ public:
+  explicit clDNSAuthData(Context& ctx) : ctx_(ctx) {}
+
+  void ZoneAdd(ZonePtr zone) { zones_.Insert(std::move(zone)); }
+  // The zone of exactly that name, or kNotFound.
+  size_t ZoneFind(const std::string& name) const { return zones_.Find(name); }
+  void UnloadZone(const std::string& name);
+  const ZoneList& Zones() const { return zones_; }
+
+  // The authoritative lookup; always a new answer.
+  std::shared_ptr<clDNSAnswer> Ask(const std::string& ReqName, int16_t ReqType, bool RDFlag, bool Quickie);
+
+  // Zone files of the data directory.
+  void LoadZone(const std::string& ZoneName, double ZoneTTL, DateTime FILETIME = kNoFileTime);
+  void LoadAll();
+
+ private:
+  Context& ctx_;
+  ZoneList zones_;
+};
+
+}  // namespace vell

@@ -1,0 +1,36 @@
+// One authoritative zone: its settings and its records, sorted by owner.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "core/clock.h"
+#include "dns/record_list.h"
+
+namespace vell {
+
+class clZone {
+ public:
+  std::string Name;  // apex, trailing dot; "." for the root
+  double SOASerial = 0;
+  double SOARefresh = 300;
+  double SOARetry = 300;
+  double SOAExpire = 300;
+  std::vector<std::string> Slaves;  // secondaries to notify
+  bool Secure = true;
+  std::string PrimaryIP;  // the primary of a secondary zone; empty for a primary zone
+  DateTime Expires = 0;
+  DateTime NextRefresh = 0;
+  SortedRecords Records;
+  bool HasWildcards = false;
+  DateTime FILETIME = 0;
+  bool Checked = false;
+
+  // First record of that owner, or kNotFound.
+  size_t FindRec(const std::string& name) const { return Records.Find(name); }
+  void AddRec(RecordPtr record) { Records.Insert(std::move(record)); }
+};
+
+using ZonePtr = std::shared_ptr<clZone>;
+
+}  // namespace vell
