@@ -28,6 +28,10 @@ TEST_F(CacheAsk, AnyGivesEveryRecordAndMxBringsTheExchangeAddressEvenExpired) {
 }
 
 TEST_F(CacheAsk, ACnameIsTheWholeAnswerForAnyOtherType) {
+  clDNSAnswer older_address = Response({A("alias.example.", "10.0.0.2")});
+  cache.CacheAdd(older_address);
+  clDNSAnswer newer_alias = Response({Rec("alias.example.", kTypeCNAME, "www.example.")});
+  cache.CacheAdd(newer_alias);
   auto answer = cache.Ask("alias.example.", kTypeA, true, false);
   EXPECT_EQ(Describe(answer->Section2), "alias.example. 5 www.example.");
   EXPECT_TRUE(answer->Section3.empty() && answer->Section4.empty());
