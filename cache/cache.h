@@ -37,7 +37,7 @@ class clDNSCache {
   void AddRec(RecordPtr record);
 
  private:
-  // Lookup steps (lookup.cpp). Each returns true when the answer is final.
+  // Lookup steps (lookup.cpp). The first two return true when the answer is final.
   bool AnswerFromName(clDNSAnswer& answer, const std::string& ReqName, int16_t ReqType, bool RDFlag,
                       bool Quickie);
   bool AnswerNegative(clDNSAnswer& answer, const clDNSRecord& entry, bool RDFlag, bool Quickie);

@@ -76,9 +76,8 @@ void clDNSCache::StoreTypeGroup(const clDNSAnswer& answer, int first, size_t pos
   const RecordPtr& head = answer.CRecord(static_cast<int16_t>(first));
   const bool ok = CRemRec(head->Name, head->RecType);
   const DateTime now = ctx_.Now();
-  // "Data# Data# " of the records taken so far. A record whose data ends
-  // one of them counts as a duplicate too: a data text that is a suffix of
-  // an earlier one in the same group is not stored.
+  // "Data# Data# " of the records taken so far. The duplicate test is a text
+  // search, so data that is a suffix of an earlier record's data counts too.
   std::string accepted;
   for (int k = first; k <= answer.S4C; ++k) {
     const RecordPtr& record = answer.CRecord(static_cast<int16_t>(k));

@@ -42,16 +42,6 @@ TEST_F(CachePurge, CursorStaysOnARemovalAndStartsOverPastTheEnd) {
   EXPECT_EQ(cache.Count(), 0);
 }
 
-TEST_F(CachePurge, PermanentRecordsGoAfterTwoThousandDays) {
-  cache.AddRec(Rec("localhost.", kTypeA, IPToData("127.0.0.1"), 3600, true));
-  t.clock.AdvanceSeconds(1999 * kSecondsPerDay);
-  cache.Purge();
-  EXPECT_EQ(cache.Count(), 1);
-  t.clock.AdvanceSeconds(2 * kSecondsPerDay);
-  cache.Purge();
-  EXPECT_EQ(cache.Count(), 0);
-}
-
 TEST_F(CachePurge, ClearCacheAndRemoveNSLeavePermanentRecords) {
   cache.AddRec(Rec(".", kTypeNS, "a.root.", 3600, true));
   clDNSAnswer learnt =
