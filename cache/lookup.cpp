@@ -99,7 +99,7 @@ void clDNSCache::AddReferral(clDNSAnswer& answer, const std::string& ReqName) {
     if (found || name.size() <= 1) return;
     const size_t dot = name.find('.');
     name.erase(0, dot == std::string::npos ? std::string::npos : dot + 1);
-    if (name.empty()) name = ".";
+    if (name.empty()) name.push_back('.');  // the root
   }
 }
 
