@@ -33,10 +33,10 @@ timed() {
 }
 
 echo "--- vellmain LoadZone (Google Benchmark, 3 loads in one process)"
-VELL_BENCH_HOME=$work VELL_BENCH_ZONE=$zone build-bench/bench/bench_zone_load --benchmark_counters_tabular=true
+VELL_BENCH_HOME=$work VELL_BENCH_ZONE=$zone build-bench/bench/bench_zone_load --benchmark_repetitions=3
 echo "--- whole process, one load each"
 timed vellmain env VELL_BENCH_HOME="$work" VELL_BENCH_ZONE=$zone \
-  build-bench/bench/bench_zone_load --benchmark_repetitions=1
+  build-bench/bench/bench_zone_load
 timed nsd-checkzone nsd-checkzone "$zone" "$file"
 timed kzonecheck kzonecheck -o "$zone" "$file"
 for peer in nsd-checkzone kzonecheck; do
