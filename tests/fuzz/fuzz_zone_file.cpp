@@ -52,7 +52,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (size_t i = 1; i < records.size(); ++i) {
     if (records[i]->Name < records[i - 1]->Name) abort();
   }
-  for (const char* name : {"example.com.", "www.example.com.", "a.b.example.com.", "1.0.0.10.in-addr.arpa."}) {
+  for (const char* name :
+       {"example.com.", "www.example.com.", "a.b.example.com.", "1.0.0.10.in-addr.arpa."}) {
     AskAbout(auth, name);
   }
   for (size_t i = 0; i < records.size() && i < 4; ++i) {
