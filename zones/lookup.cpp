@@ -3,7 +3,7 @@
 #include <string_view>
 
 #include "core/context.h"
-#include "dns/ip.h"
+#include "dhcp/lease_records.h"
 #include "dns/record_data.h"
 #include "zones/auth_data.h"
 
@@ -43,7 +43,7 @@ class Lookup {
   void Run(bool RDFlag, bool Quickie) {
     if (Delegated()) return;
     answer_.AA = true;
-    if (!ctx_.Leases.empty()) AddLeases();
+    PublishLeases(ctx_, name_, type_, answer_);  // live leases answer first
     const bool exists = AddExact();
     if (!answer_.Section2.empty()) return;
     if (!exists) {
@@ -102,26 +102,6 @@ class Lookup {
     rec->Data = data;
     rec->SetTTL(ctx_.clock, ttl);
     return rec;
-  }
-
-  // Live DHCP leases answer before the zone's own records.
-  void AddLeases() {
-    const DateTime now = ctx_.Now();
-    if (type_ == kTypeA || type_ == kTypeAny) {
-      for (const clLease& lease : ctx_.Leases) {
-        if (lease.Expires > now && lease.ClientName == name_) {
-          answer_.Section2.push_back(Synthesise(kTypeA, IPToData(lease.IPaddr), 0));
-        }
-      }
-    }
-    if (type_ == kTypePTR || type_ == kTypeAny) {
-      const std::string address = ArpaToIP(ctx_.errors, name_);
-      for (const clLease& lease : ctx_.Leases) {
-        if (lease.Expires > now && lease.IPaddr == address) {
-          answer_.Section2.push_back(Synthesise(kTypePTR, lease.ClientName, 0));
-        }
-      }
-    }
   }
 
   // A CNAME answers every type; following it is the caller's business.
