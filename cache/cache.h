@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "dns/answer.h"
 #include "dns/record_list.h"
@@ -36,6 +37,24 @@ class clDNSCache {
   void AddRec(RecordPtr record);
 
  private:
+  // Lookup steps (lookup.cpp). The first two return true when the answer is final.
+  bool AnswerFromName(clDNSAnswer& answer, const std::string& ReqName, int16_t ReqType, bool RDFlag,
+                      bool Quickie);
+  bool AnswerNegative(clDNSAnswer& answer, const clDNSRecord& entry, bool RDFlag, bool Quickie);
+  void AddReferral(clDNSAnswer& answer, const std::string& ReqName);
+  // The first record of that name and type whose time-out has not passed.
+  const RecordPtr* FindValid(const std::string& name, int16_t type) const;
+
+  // Storing steps (store.cpp).
+  void StoreNegative(const clDNSAnswer& answer);
+  void StorePositive(clDNSAnswer& answer);
+  void StoreNameGroup(const clDNSAnswer& answer, int first, std::vector<bool>& marked);
+  void StoreTypeGroup(const clDNSAnswer& answer, int first, size_t pos, std::vector<bool>& marked);
+  // Makes room for a negative entry or SOA and stores it unless it is spent.
+  void StoreReplacing(const RecordPtr& record);
+  void RaiseToMinimumTTL(clDNSRecord& record) const;
+  // Clears the way for new data of that type at name; false when permanent
+  // data is in the way.
   bool CRemRec(const std::string& name, int16_t type);
 
   Context& ctx_;

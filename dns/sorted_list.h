@@ -25,6 +25,11 @@ class SortedList {
   const std::vector<T>& items() const { return items_; }
   void erase(size_t i) { items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(i)); }
   void clear() { items_.clear(); }
+  // Removes every item pred selects in one pass, keeping the order of the rest.
+  template <class Pred>
+  void EraseIf(Pred pred) {
+    std::erase_if(items_, pred);
+  }
 
   // The number of items whose name sorts strictly before name.
   size_t CountBefore(const std::string& name) const {

@@ -20,7 +20,7 @@ for target in build-fuzz/tests/fuzz/fuzz_*; do
   work=$(mktemp -d)
   cp -r "$corpus"/. "$work"/ 2>/dev/null || true
   echo "fuzzing $name for ${seconds}s"
-  "$target" -max_total_time="$seconds" -print_final_stats=0 "$work" 2>&1 | tail -n 2
+  TMPDIR=$( [ -d /dev/shm ] && echo /dev/shm || echo /tmp ) "$target" -max_total_time="$seconds" -print_final_stats=0 "$work" 2>&1 | tail -n 2
   rm -rf "$work"
 done
 echo "all tests passed"

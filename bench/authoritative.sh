@@ -1,0 +1,106 @@
+#!/usr/bin/env bash
+# Authoritative answers per second: one zone of 10,000 names served by
+# vellmain, NSD and Knot, each with one thread pinned to core 0, loaded by
+# dnsperf pinned to core 1, in one run. Prints the rate, the server's CPU
+# share and the rate per server core, and the ratios to the peers.
+# Run on demand: bench/authoritative.sh [seconds]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=${1:-10}
+. bench/lib.sh
+
+for p in dnsperf nsd knot bc; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" ||
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$p" >/dev/null
+done
+scripts/build.sh build-bench -DCMAKE_BUILD_TYPE=Release -DVELL_BENCH=OFF
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# The zone and the query list.
+zone=$work/bench.test.zone
+{
+  echo '$TTL 3600'
+  echo '@ IN SOA ns1.bench.test. hostmaster.bench.test. ( 1 3600 600 86400 3600 )'
+  echo '@ IN NS ns1.bench.test.'
+  echo 'ns1 IN A 127.0.0.1'
+  for i in $(seq 1 10000); do echo "host$i IN A 10.$((i / 65536)).$((i / 256 % 256)).$((i % 256))"; done
+} >"$zone"
+for i in $(seq 1 10000); do echo "host$i.bench.test A"; done | shuf >"$work/queries"
+
+# vellmain: logging off, no console output.
+mkdir -p "$work/vell/data"
+sed 's/^\$TTL.*//' "$zone" >"$work/vell/data/bench.test.dns"
+printf 'StartMini: YES\r\nDNSBind: 127.0.0.1\r\nLogDetail: NO\r\nMaxActDNSReq: 1000\r\n' >"$work/vell/vellion.ini"
+taskset -c 0 build-bench/vellmain -n --home "$work/vell" --dns-port 5401 >/dev/null 2>&1 &
+pids+=($!)
+vell_pid=$!
+
+# NSD, one server process.
+mkdir -p "$work/nsd"
+cat >"$work/nsd/nsd.conf" <<CONF
+server:
+  ip-address: 127.0.0.1@5402
+  server-count: 1
+  username: ""
+  zonesdir: "$work"
+  database: ""
+  pidfile: "$work/nsd/nsd.pid"
+  xfrdfile: "$work/nsd/xfrd.state"
+  zonelistfile: "$work/nsd/zone.list"
+  verbosity: 0
+remote-control:
+  control-enable: no
+zone:
+  name: bench.test
+  zonefile: "$zone"
+CONF
+taskset -c 0 nsd -d -c "$work/nsd/nsd.conf" >/dev/null 2>&1 &
+pids+=($!)
+nsd_pid=$!
+
+# Knot, one UDP worker.
+mkdir -p "$work/knot/db"
+cat >"$work/knot/knot.conf" <<CONF
+server:
+  listen: 127.0.0.1@5403
+  rundir: "$work/knot"
+  udp-workers: 1
+  tcp-workers: 1
+  background-workers: 1
+database:
+  storage: "$work/knot/db"
+log:
+  - target: stderr
+    any: error
+zone:
+  - domain: bench.test
+    file: "$zone"
+CONF
+taskset -c 0 knotd -c "$work/knot/knot.conf" >/dev/null 2>&1 &
+pids+=($!)
+knot_pid=$!
+
+wait_udp 5401 host1.bench.test
+wait_udp 5402 host1.bench.test
+wait_udp 5403 host1.bench.test
+
+printf '%-10s %12s %10s %16s\n' server "queries/s" "cpu share" "queries/s/core"
+declare -A per_core
+for entry in "vellmain 5401 $vell_pid" "nsd 5402 $nsd_pid" "knot 5403 $knot_pid"; do
+  set -- $entry
+  SERVER_PID=$3
+  run_dnsperf "$2" "$work/queries" 2 >/dev/null  # warm-up
+  read -r qps share < <(run_dnsperf "$2" "$work/queries" "$seconds")
+  per_core[$1]=$(echo "$qps / $share" | bc -l)
+  printf '%-10s %12.0f %10.2f %16.0f\n' "$1" "$qps" "$share" "${per_core[$1]}"
+done
+printf 'vellmain / nsd  per core: %.2f\n' "$(echo "${per_core[vellmain]} / ${per_core[nsd]}" | bc -l)"
+printf 'vellmain / knot per core: %.2f\n' "$(echo "${per_core[vellmain]} / ${per_core[knot]}" | bc -l)"

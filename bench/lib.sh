@@ -1,0 +1,31 @@
+# Shared helpers of the benchmark scripts: CPU accounting of a process and a
+# dnsperf run pinned to the client core.
+
+# Clock ticks of user + system time used so far by pid.
+cpu_ticks() {
+  awk '{print $14 + $15}' "/proc/$1/stat"
+}
+
+# run_dnsperf PORT QUERYFILE SECONDS -> prints "qps cpu_share" for server pid $SERVER_PID
+run_dnsperf() {
+  local port=$1 queries=$2 seconds=$3
+  local hz before after start end out qps
+  hz=$(getconf CLK_TCK)
+  before=$(cpu_ticks "$SERVER_PID")
+  start=$(date +%s.%N)
+  out=$(taskset -c "${CLIENT_CORE:-1}" dnsperf -s 127.0.0.1 -p "$port" -d "$queries" -l "$seconds" -c 8 -q 200 2>&1)
+  end=$(date +%s.%N)
+  after=$(cpu_ticks "$SERVER_PID")
+  qps=$(echo "$out" | awk '/Queries per second:/ {print $4}')
+  echo "$qps $(echo "($after - $before) / $hz / ($end - $start)" | bc -l)"
+}
+
+# wait_udp PORT NAME: until the server answers a query for NAME (at most 10 s)
+wait_udp() {
+  for _ in $(seq 1 100); do
+    dig +short +tries=1 +time=1 @127.0.0.1 -p "$1" "$2" A >/dev/null 2>&1 && return 0
+    sleep 0.1
+  done
+  echo "server on port $1 did not answer" >&2
+  return 1
+}

@@ -1,0 +1,124 @@
+// Answers from the cache: live leases, the records at the name, negative
+// entries, and the closest cached name servers as a referral.
+#include <memory>
+
+#include "cache/cache.h"
+#include "core/context.h"
+#include "dhcp/lease_records.h"
+#include "dns/record_data.h"
+
+namespace vell {
+
+namespace {
+
+constexpr int16_t kTypeAny = 255;
+constexpr int16_t kNameError = 3;
+
+// Exchange of MX data and target of SRV data: the name after the numbers.
+constexpr size_t kMxNameOffset = 2;
+constexpr size_t kSrvNameOffset = 6;
+
+// A record is valid up to and including its time-out moment.
+bool Valid(const clDNSRecord& record, DateTime now) { return record.mTimeOut >= now; }
+
+std::string NameInData(const std::string& data, size_t offset) {
+  return offset < data.size() ? data.substr(offset) : std::string();
+}
+
+}  // namespace
+
+std::shared_ptr<clDNSAnswer> clDNSCache::Ask(const std::string& ReqName, int16_t ReqType, bool RDFlag,
+                                             bool Quickie) {
+  auto answer = std::make_shared<clDNSAnswer>();
+  Trap(ctx_.errors, "clDNSCache Ask", [&] {
+    PublishLeases(ctx_, ReqName, ReqType, *answer);
+    if (AnswerFromName(*answer, ReqName, ReqType, RDFlag, Quickie)) return;
+    if (Quickie) return;
+    if (RDFlag && !answer->Section2.empty()) return;
+    AddReferral(*answer, ReqName);
+  });
+  return answer;
+}
+
+bool clDNSCache::AnswerFromName(clDNSAnswer& answer, const std::string& ReqName, int16_t ReqType, bool RDFlag,
+                                bool Quickie) {
+  const DateTime now = ctx_.Now();
+  for (size_t i = records_.Find(ReqName); records_.NameAt(i, ReqName); ++i) {
+    const RecordPtr& record = records_[i];
+    if (!Valid(*record, now)) continue;  // expired: left for the sweep
+    const int type = record->RecType;
+    if (type < kNegativeType && ReqType == kTypeAny) {
+      answer.Section2.push_back(record);
+    } else if (type == ReqType) {
+      answer.Section2.push_back(record);
+      if (ReqType == kTypeMX) AddAddl(answer, NameInData(record->Data, kMxNameOffset));
+      if (ReqType == kTypeSRV) AddAddl(answer, NameInData(record->Data, kSrvNameOffset));
+    } else if (type == kTypeCNAME) {
+      answer.Section2.push_back(record);
+      return false;
+    } else if (type == ReqType + kNegativeType || type == kNameErrorType) {
+      if (AnswerNegative(answer, *record, RDFlag, Quickie)) return true;
+    }
+  }
+  return false;
+}
+
+// A negative entry only counts while the SOA that proved it is still
+// cached; without it the entry is passed over.
+bool clDNSCache::AnswerNegative(clDNSAnswer& answer, const clDNSRecord& entry, bool RDFlag, bool Quickie) {
+  if (Quickie) {
+    answer.RCode = kNameError;
+    return true;
+  }
+  if (entry.RecType == kNameErrorType) {
+    answer.RCode = kNameError;
+    if (RDFlag) return true;
+  }
+  if (const RecordPtr* soa = FindValid(entry.Data, kTypeSOA)) {
+    answer.AA = true;
+    answer.Section3.push_back(*soa);
+    return true;
+  }
+  answer.RCode = 0;
+  return false;
+}
+
+// The closest enclosing name with cached name servers, the root last.
+void clDNSCache::AddReferral(clDNSAnswer& answer, const std::string& ReqName) {
+  const DateTime now = ctx_.Now();
+  std::string name = ReqName;
+  for (;;) {
+    bool found = false;
+    for (size_t i = records_.Find(name); records_.NameAt(i, name); ++i) {
+      const RecordPtr& record = records_[i];
+      if (record->RecType != kTypeNS || !Valid(*record, now)) continue;
+      answer.Section3.push_back(record);
+      AddAddl(answer, record->Data);
+      found = true;
+    }
+    if (found || name.size() <= 1) return;
+    const size_t dot = name.find('.');
+    name.erase(0, dot == std::string::npos ? std::string::npos : dot + 1);
+    if (name.empty()) name.push_back('.');  // the root
+  }
+}
+
+const RecordPtr* clDNSCache::FindValid(const std::string& name, int16_t type) const {
+  const DateTime now = ctx_.Now();
+  for (size_t i = records_.Find(name); records_.NameAt(i, name); ++i) {
+    const RecordPtr& record = records_[i];
+    if (record->RecType == type && Valid(*record, now)) return &record;
+  }
+  return nullptr;
+}
+
+// Every A record at name, whatever its age.
+void clDNSCache::AddAddl(clDNSAnswer& answer, const std::string& name) {
+  Trap(ctx_.errors, "clDNSCache AddAddl", [&] {
+    for (size_t i = records_.Find(name); records_.NameAt(i, name); ++i) {
+      if (records_[i]->RecType == kTypeA) answer.Section4.push_back(records_[i]);
+    }
+  });
+}
+
+}  // namespace vell

@@ -1,0 +1,20 @@
+// Live DHCP leases published as DNS records: the authoritative lookup and
+// the cache lookup both start their answers with them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "dns/answer.h"
+
+namespace vell {
+
+struct Context;
+
+// Appends to Section2 an A record for every live lease of the host ReqName
+// (types 1 and 255) and a PTR record for every live lease of the address
+// whose reverse name is ReqName (types 12 and 255). The records are made
+// for this answer only and never age.
+void PublishLeases(Context& ctx, const std::string& ReqName, int16_t ReqType, clDNSAnswer& answer);
+
+}  // namespace vell

@@ -1,0 +1,85 @@
+// Storing the records of a response: order, replacement by type, the
+// duplicate rule, and what is never stored.
+#include "cache_fixture.h"
+
+namespace vell::test {
+namespace {
+
+using CacheStore = CacheTest;
+
+TEST_F(CacheStore, NewRecordsGoBeforeOlderOnesInReverseOrderOfArrival) {
+  clDNSAnswer mx = Response({Rec("host.example.", kTypeMX, "mx")});
+  cache.CacheAdd(mx);
+  clDNSAnswer response = Response({A("host.example.", "10.0.0.1"), A("host.example.", "10.0.0.2")},
+                                  {Rec("example.", kTypeNS, "ns.example.")}, {A("ns.example.", "10.0.0.53")});
+  cache.CacheAdd(response);
+  EXPECT_EQ(
+      Cached(),
+      "example. 2 ns.example., host.example. 1 10.0.0.2, host.example. 1 10.0.0.1, host.example. 15 mx, "
+      "ns.example. 1 10.0.0.53");
+  EXPECT_EQ(cache.Records()[1], response.Section2[1]);  // the response's own object
+  EXPECT_EQ(Describe(cache.Ask("host.example.", kTypeA, true, false)->Section2),
+            "host.example. 1 10.0.0.2, host.example. 1 10.0.0.1");
+}
+
+TEST_F(CacheStore, ATypeReplacesItsOwnDataAndNegativeEntriesOnly) {
+  clDNSAnswer first = Response({A("host.example.", "10.0.0.1"), Rec("host.example.", kTypeTXT, "t")});
+  cache.CacheAdd(first);
+  clDNSAnswer no_mx = Negative("host.example.", kTypeMX, 0, Soa("example.", 600));
+  cache.CacheAdd(no_mx);
+  clDNSAnswer no_a = Negative("host.example.", kTypeA, 0, Soa("example.", 600));
+  cache.CacheAdd(no_a);
+  EXPECT_EQ(Cached(),
+            "example. 6, host.example. 1001 example., host.example. 1015 example., host.example. 16 t");
+
+  clDNSAnswer second = Response({A("host.example.", "10.0.0.9")});
+  cache.CacheAdd(second);
+  EXPECT_EQ(Cached(),
+            "example. 6, host.example. 1 10.0.0.9, host.example. 1015 example., host.example. 16 t");
+
+  clDNSAnswer gone = Negative("host.example.", kTypeA, 3, Soa("example.", 600));
+  cache.CacheAdd(gone);
+  EXPECT_EQ(Cached(), "example. 6, host.example. 2000 example.");
+}
+
+TEST_F(CacheStore, DataThatEndsAnEarlierRecordOfTheGroupIsADuplicate) {
+  clDNSAnswer response =
+      Response({Rec("example.", kTypeNS, "a.example.net."), Rec("example.", kTypeNS, "ns1.example.net."),
+                Rec("example.", kTypeNS, "example.net."), Rec("example.", kTypeNS, "a.example.net."),
+                Rec("example.", kTypeCNAME, "example.net.")});
+  cache.CacheAdd(response);
+  EXPECT_EQ(Cached(), "example. 5 example.net., example. 2 ns1.example.net., example. 2 a.example.net.");
+}
+
+TEST_F(CacheStore, PermanentDataIsNeverReplaced) {
+  cache.AddRec(Rec("server1.", kTypeA, IPToData("10.0.0.5"), 3600, true));
+  clDNSAnswer learnt = Response({A("server1.", "10.9.9.9"), Rec("server1.", kTypeTXT, "t")});
+  cache.CacheAdd(learnt);
+  EXPECT_EQ(Cached(), "server1. 16 t, server1. 1 10.0.0.5");
+  clDNSAnswer gone = Negative("server1.", kTypeA, 3, Soa(".", 600));
+  cache.CacheAdd(gone);
+  EXPECT_EQ(Cached(), ". 6, server1. 1 10.0.0.5");  // the text went before the permanent record was met
+}
+
+TEST_F(CacheStore, TruncatedExpiredAndUnprovenResponsesStoreNothing) {
+  clDNSAnswer truncated = Response({A("a.example.", "10.0.0.1")});
+  truncated.TC = true;
+  cache.CacheAdd(truncated);
+  clDNSAnswer spent = Response({A("b.example.", "10.0.0.1", 10)});
+  t.clock.AdvanceSeconds(11);
+  cache.CacheAdd(spent);
+  clDNSAnswer error_without_soa = Response({}, {Rec("example.", kTypeNS, "ns.example.")});
+  error_without_soa.RCode = 3;
+  cache.CacheAdd(error_without_soa);
+  EXPECT_EQ(cache.Count(), 0);
+}
+
+TEST_F(CacheStore, TwoSoasAreNoProofOfAbsence) {
+  clDNSAnswer response = Negative("x.example.", kTypeA, 0, Soa("example.", 600));
+  response.Section3.push_back(Soa("example.", 300));
+  cache.CacheAdd(response);
+  EXPECT_EQ(Cached(), "example. 6, example. 6");
+}
+
+}  // namespace
+}  // namespace vell::test
