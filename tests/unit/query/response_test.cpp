@@ -1,6 +1,6 @@
 // ProcDNSAnswer: parsing, caching, and delivery to the waiting request.
-#include "query/request_queue.h"
 #include "dns/tables.h"
+#include "query/request_queue.h"
 #include "query_fixture.h"
 
 namespace vell::test {
@@ -16,8 +16,10 @@ std::string Response(int an, int ns, int ar, const std::string& records, int fla
 }
 
 // A record owned by the question's name (a pointer to offset 12).
-std::string RecordAt12(int type, int rclass, int ttl_high_octet, const std::string& rdata) {
-  return Octets({0xC0, 12, 0, type, 0, rclass, ttl_high_octet, 0, 0, 0, 0, static_cast<int>(rdata.size())}) +
+std::string RecordAt12(int type, int rclass, uint32_t ttl, const std::string& rdata) {
+  const auto octet = [&](int shift) { return static_cast<int>((ttl >> shift) & 0xFF); };
+  return Octets({0xC0, 12, 0, type, 0, rclass, octet(24), octet(16), octet(8), octet(0), 0,
+                 static_cast<int>(rdata.size())}) +
          rdata;
 }
 
@@ -43,8 +45,8 @@ class ResponseTest : public QueryTest {
 
 TEST_F(ResponseTest, LongTtlsAreCutToAWeekAndOtherClassesSkippedSilently) {
   ctx.settings.LOGDETAIL = true;
-  const std::string a_in = RecordAt12(kTypeA, 1, 0x7F, Octets({192, 0, 2, 1}));
-  const std::string a_chaos = RecordAt12(kTypeA, 3, 0, Octets({192, 0, 2, 2}));
+  const std::string a_in = RecordAt12(kTypeA, 1, 0x7F000000, Octets({192, 0, 2, 1}));
+  const std::string a_chaos = RecordAt12(kTypeA, 3, 600, Octets({192, 0, 2, 2}));
   ProcDNSAnswer(ctx, "192.0.2.99", Response(2, 0, 0, a_in + a_chaos));
   const RecordPtr* cached = Cached(ctx, "www.example.org.", kTypeA);
   ASSERT_NE(cached, nullptr);
@@ -55,8 +57,8 @@ TEST_F(ResponseTest, LongTtlsAreCutToAWeekAndOtherClassesSkippedSilently) {
 }
 
 TEST_F(ResponseTest, NamesInRecordDataAreDecodedAgainstTheWholeMessage) {
-  const std::string cname = RecordAt12(kTypeCNAME, 1, 0, Octets({3, "web", 0xC0, 16}));
-  const std::string mx = RecordAt12(kTypeMX, 1, 0, Octets({0, 5, 2, "mx", 0xC0, 16}));
+  const std::string cname = RecordAt12(kTypeCNAME, 1, 600, Octets({3, "web", 0xC0, 16}));
+  const std::string mx = RecordAt12(kTypeMX, 1, 600, Octets({0, 5, 2, "mx", 0xC0, 16}));
   ProcDNSAnswer(ctx, "192.0.2.99", Response(2, 0, 0, cname + mx));
   ASSERT_NE(Cached(ctx, "www.example.org.", kTypeCNAME), nullptr);
   EXPECT_EQ((*Cached(ctx, "www.example.org.", kTypeCNAME))->Data, "web.example.org.");
@@ -65,7 +67,7 @@ TEST_F(ResponseTest, NamesInRecordDataAreDecodedAgainstTheWholeMessage) {
 
 TEST_F(ResponseTest, ACutResponseKeepsWhatWasReadIsNotCachedAndStillReachesItsRequest) {
   WaitFor0777();
-  const std::string answer = RecordAt12(kTypeA, 1, 0, Octets({192, 0, 2, 7}));
+  const std::string answer = RecordAt12(kTypeA, 1, 600, Octets({192, 0, 2, 7}));
   const std::string cut_authority = Octets({0xC0, 12, 0, 2, 0, 1, 0});
   ProcDNSAnswer(ctx, "192.0.2.99", Response(1, 1, 0, answer + cut_authority));
   EXPECT_TRUE(ctx.Cache.Records().empty());
@@ -79,10 +81,10 @@ TEST_F(ResponseTest, ACutResponseKeepsWhatWasReadIsNotCachedAndStillReachesItsRe
 
 TEST_F(ResponseTest, ResponsesAreMatchedByIdentifierAndQuestion) {
   WaitFor0777();
-  std::string other_id = Response(1, 0, 0, RecordAt12(kTypeA, 1, 0, Octets({192, 0, 2, 7})));
+  std::string other_id = Response(1, 0, 0, RecordAt12(kTypeA, 1, 600, Octets({192, 0, 2, 7})));
   other_id[1] = 0x78;
   ProcDNSAnswer(ctx, "192.0.2.99", other_id);
-  std::string other_type = Response(1, 0, 0, RecordAt12(kTypeA, 1, 0, Octets({192, 0, 2, 7})));
+  std::string other_type = Response(1, 0, 0, RecordAt12(kTypeA, 1, 600, Octets({192, 0, 2, 7})));
   other_type[30] = kTypeMX;
   ProcDNSAnswer(ctx, "192.0.2.99", other_type);
   EXPECT_TRUE(sender.answers.empty());
