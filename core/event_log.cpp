@@ -17,7 +17,8 @@ EventLog::~EventLog() { CloseFile(); }
 bool EventLog::Writes(int level) const {
   const Settings& s = ctx_.settings;
   if (level > 1 && s.LOGINONLY) return false;
-  return (level != 1 && level != 3) || s.LOGDETAIL;
+  if ((level == 1 || level == 3) && !s.LOGDETAIL) return false;
+  return KeepLog || (ctx_.state.WindowOpen[kLogWindow] && window != nullptr) || s.WRITELOG;
 }
 
 void EventLog::AddLine(int level, const std::string& text) {

@@ -35,8 +35,8 @@ class EventLog {
   EventLog& operator=(const EventLog&) = delete;
 
   void AddLine(int level, const std::string& text);
-  // Whether a line of this level passes the level rules, so that callers
-  // build costly lines only when they are kept.
+  // Whether a line of this level would be kept anywhere (buffer, window or
+  // file), so that callers build costly lines only when they are.
   bool Writes(int level) const;
   void CloseFile();
 

@@ -1,5 +1,6 @@
 #include "query/reply_writer.h"
 
+#include <algorithm>
 #include <string_view>
 #include <vector>
 

@@ -63,8 +63,6 @@ class clDNSRequest {
   // Answers this tagged duplicate with the answer of the request it waited on.
   void TagReply(const std::shared_ptr<clDNSAnswer>& RtAns);
 
-  const clDNSAnswer& CurrentAnswer() const { return *Answer; }
-
  private:
   // Makes found the answer, or adds its records to those collected so far;
   // true when a CNAME is to be followed, otherwise the reply has been sent.

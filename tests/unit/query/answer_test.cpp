@@ -13,38 +13,6 @@ class AnswerTest : public QueryTest {
   ZonePtr zone;
 };
 
-TEST_F(AnswerTest, RecordsOfANameComeInReverseOrderOfArrivalWithTheQuestionInLowerCase) {
-  Add(zone, "mail.example.com.", kTypeA, "10.0.0.1");
-  Add(zone, "mail.example.com.", kTypeA, "10.0.0.2");
-  sender.answers.clear();
-  ProcDNSRequest(ctx, "10.0.0.9", 5353, Query(0x0102, "MAIL.Example.com.", kTypeA, 255));
-  ASSERT_EQ(sender.answers.size(), 1u);
-  const Reply r = ReadReply(sender.answers[0].msg);
-  EXPECT_EQ(r.id, 0x0102);
-  EXPECT_EQ(r.flags1, 0x85);  // QR, AA, RD
-  EXPECT_EQ(r.flags2, 0x80);
-  EXPECT_EQ(r.qname, "mail.example.com.");
-  EXPECT_EQ(r.qclass, 255);
-  EXPECT_THAT(Datas(r.answer), ElementsAre("10.0.0.2", "10.0.0.1"));
-  EXPECT_EQ(r.answer[0].ttl, 3600);
-  EXPECT_EQ(r.ns + r.ar, 0);
-}
-
-TEST_F(AnswerTest, MissingNamesAndTypesCarryTheSoaUnlessRecursionWasAskedAndAllowed) {
-  const Reply no_data = Ask("ns1.example.com.", kTypeMX);
-  EXPECT_EQ(no_data.RCode(), 0);
-  EXPECT_TRUE(no_data.AA());
-  EXPECT_THAT(Datas(no_data.authority), ElementsAre("ns1.example.com."));
-
-  const Reply name_error = Ask("none.example.com.", kTypeA, 0x00);
-  EXPECT_EQ(name_error.RCode(), 3);
-  EXPECT_EQ(name_error.authority.size(), 1u);
-
-  const Reply recursive_name_error = Ask("none.example.com.", kTypeA, 0x01);
-  EXPECT_EQ(recursive_name_error.RCode(), 3);
-  EXPECT_EQ(recursive_name_error.an + recursive_name_error.ns + recursive_name_error.ar, 0);
-}
-
 TEST_F(AnswerTest, CnamesAreFollowedThroughLocalZones) {
   auto other = AddZone("other.org.");
   Add(zone, "www.example.com.", kTypeCNAME, "web.other.org.", 300);

@@ -94,13 +94,5 @@ TEST_F(RequestQueueTest, TimedOutRequestsWithoutServersEndInServerFailure) {
   EXPECT_EQ(r.RCode(), 2);
 }
 
-TEST_F(RequestQueueTest, PausingForgetsActiveRequests) {
-  QueueTcp("www.example.com.");
-  ctx.Requests.DropAll();
-  ctx.Requests.ProcRequestQue();
-  EXPECT_TRUE(ctx.Requests.Active().empty());
-  EXPECT_TRUE(Logged().empty());
-}
-
 }  // namespace
 }  // namespace vell::test
