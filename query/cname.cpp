@@ -9,8 +9,6 @@ namespace vell {
 
 namespace {
 
-constexpr int16_t kTypeANY = 255;
-
 // Replaces every record of target in section by a copy owned by alias,
 // with the smaller of ttl and the record's TTL; the copies go to the end.
 void Reown(const Clock& clock, RecordList& section, const std::string& alias, const std::string& target,

@@ -1,6 +1,7 @@
 // Inbound queries: checks, the "Not implemented" reply, and admission.
 #include "query/dispatch.h"
 
+#include <algorithm>
 #include <memory>
 #include <string_view>
 
@@ -8,6 +9,7 @@
 #include "core/front_end.h"
 #include "dns/header.h"
 #include "dns/names.h"
+#include "dns/record_data.h"
 #include "dns/tables.h"
 #include "dns/wire.h"
 #include "query/request.h"
@@ -17,24 +19,20 @@ namespace vell {
 
 namespace {
 
-constexpr int kOpQuery = 0;
-constexpr int kOpNotify = 4;
 constexpr int16_t kClassIN = 1;
 constexpr int16_t kClassANY = 255;
-constexpr int16_t kTypeANY = 255;
-constexpr int16_t kTypeSOA = 6;
 constexpr char kRAWithNotImplemented = '\x84';
 
 bool Answerable(int16_t type) {
   switch (type) {
-    case 1:
-    case 2:
-    case 5:
-    case 6:
-    case 12:
-    case 15:
-    case 16:
-    case 33:
+    case kTypeA:
+    case kTypeNS:
+    case kTypeCNAME:
+    case kTypeSOA:
+    case kTypePTR:
+    case kTypeMX:
+    case kTypeTXT:
+    case kTypeSRV:
     case kTypeANY:
       return true;
     default:
@@ -66,7 +64,7 @@ void Dispatch(Context& ctx, const std::string& ip, long port, const std::string&
     return;
   }
   const int opcode = header::OpCodeOf(static_cast<unsigned char>(msg[header::kFlags1]));
-  if (opcode != kOpQuery && opcode != kOpNotify) {
+  if (opcode != header::kOpQuery && opcode != header::kOpNotify) {
     const std::string topic = OpCodeN(opcode);
     ctx.log.AddLine(0, topic + " from " + ip);
     NotImplemented(ctx, ip, port, msg, topic);
@@ -90,7 +88,7 @@ void Dispatch(Context& ctx, const std::string& ip, long port, const std::string&
     NotImplemented(ctx, ip, port, msg, topic);
     return;
   }
-  if (opcode == kOpNotify) {
+  if (opcode == header::kOpNotify) {
     // Acting on the NOTIFY and acknowledging it is the zone subsystem's
     // (ProcNotify), which is not wired in yet.
     if (request->RequestType == kTypeSOA) {

@@ -18,8 +18,6 @@ namespace vell {
 
 namespace {
 
-constexpr int kOpQuery = 0;
-constexpr int kOpNotify = 4;
 constexpr int32_t kMaxTTL = 604800;  // learnt records are kept a week at most
 constexpr size_t kRecordFixedSize = 10;
 
@@ -186,7 +184,7 @@ void Receive(Context& ctx, const std::string& ip, const std::string& msg) {
   answer->AA = (flags1 & header::kAA) != 0;
   answer->RCode = static_cast<int16_t>(header::RCodeOf(static_cast<unsigned char>(msg[header::kFlags2])));
   const int opcode = header::OpCodeOf(flags1);
-  if (opcode == kOpNotify) {
+  if (opcode == header::kOpNotify) {
     if (answer->RCode != 0) {
       ctx.log.AddLine(2, "Reply from " + ip + " about Notification:");
       ctx.log.AddLine(2, "-> Header: " + RCodeN(ctx.errors, answer->RCode));
@@ -195,7 +193,7 @@ void Receive(Context& ctx, const std::string& ip, const std::string& msg) {
     }
     return;
   }
-  if (opcode != kOpQuery) {
+  if (opcode != header::kOpQuery) {
     ctx.log.AddLine(2,
                     "Reply from " + ip + " about " + OpCodeN(opcode) + ": Ignored - No matching requests.");
     return;
