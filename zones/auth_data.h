@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "dns/answer.h"
 #include "dns/sorted_list.h"
@@ -27,7 +28,7 @@ class clDNSAuthData {
 
   void ZoneAdd(ZonePtr zone) { zones_.Insert(std::move(zone)); }
   // The zone of exactly that name, or kNotFound.
-  size_t ZoneFind(const std::string& name) const { return zones_.Find(name); }
+  size_t ZoneFind(std::string_view name) const { return zones_.Find(name); }
   void UnloadZone(const std::string& name);
   const ZoneList& Zones() const { return zones_; }
 

@@ -1,7 +1,9 @@
 // One authoritative zone: its settings and its records, sorted by owner.
 #pragma once
 
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/clock.h"
@@ -27,8 +29,10 @@ class clZone {
   bool Checked = false;
 
   // First record of that owner, or kNotFound.
-  size_t FindRec(const std::string& name) const { return Records.Find(name); }
+  size_t FindRec(std::string_view name) const { return Records.Find(name); }
   void AddRec(RecordPtr record) { Records.Insert(std::move(record)); }
+  // Records in order of arrival; the same result as AddRec one by one.
+  void AddRecs(std::vector<RecordPtr> records) { Records.InsertMany(std::move(records)); }
 };
 
 using ZonePtr = std::shared_ptr<clZone>;

@@ -1,0 +1,207 @@
+// Reading zone files: owners, class and TTL, each type's data, the SOA,
+// continuations, control comments and the failures.
+#include <gtest/gtest.h>
+
+#include "dns/ip.h"
+#include "dns/record_data.h"
+#include "zone_fixture.h"
+
+namespace vell::test {
+namespace {
+
+using Texts_ = std::vector<std::string>;
+
+// The zone's records as "type-record for name = data / ttl".
+Texts_ Listing(const clZone& zone, const Clock& clock) {
+  Texts_ texts;
+  for (const RecordPtr& r : zone.Records.items()) {
+    texts.push_back(RecText(*r) + " / " + std::to_string(r->TTL(clock)));
+  }
+  return texts;
+}
+
+class ZoneFileTest : public ZoneTest {
+ protected:
+  Texts_ LoadListing(const std::string& text, const std::string& zone = "example.com.") {
+    const clZone* z = Load(zone, text);
+    return z == nullptr ? Texts_{"(not loaded)"} : Listing(*z, t.clock);
+  }
+};
+
+TEST_F(ZoneFileTest, SoaOverSeveralLinesSetsTheZoneAndTheDefaultTTL) {
+  const clZone* zone = Load("example.com.",
+                            "@ IN SOA ns1 hostmaster (\r\n"
+                            "\t7\t; serial\r\n"
+                            "  3600\r\n"
+                            "  600\r\n"
+                            "  86400\r\n"
+                            "  3600 )\r\n"
+                            "www A 10.0.0.1\r\n");
+  ASSERT_NE(zone, nullptr);
+  ASSERT_EQ(zone->Records.size(), 2u);
+  const SoaData soa = ReadSoaData(zone->Records[0]->Data);
+  EXPECT_EQ(soa.primary, "ns1.example.com.");
+  EXPECT_EQ(soa.mailbox, "hostmaster.example.com.");
+  EXPECT_EQ((std::vector<int32_t>{soa.serial, soa.refresh, soa.retry, soa.expire, soa.minimum}),
+            (std::vector<int32_t>{7, 3600, 600, 86400, 3600}));
+  EXPECT_EQ((std::vector<double>{zone->SOASerial, zone->SOARefresh, zone->SOARetry, zone->SOAExpire}),
+            (std::vector<double>{7, 3600, 600, 86400}));
+  EXPECT_EQ(zone->Records[0]->TTL(t.clock), 86400);  // the SOA itself came before its minimum
+  EXPECT_EQ(zone->Records[1]->TTL(t.clock), 3600);
+}
+
+TEST_F(ZoneFileTest, SoaOnOneLineReadsTheParenthesisAsSerial) {
+  const clZone* zone = Load("example.com.", "@ IN SOA ns1 hostmaster ( 1 2 3 4 5 )\nwww A 10.0.0.1\n");
+  ASSERT_NE(zone, nullptr);
+  const SoaData soa = ReadSoaData(zone->Records[0]->Data);
+  EXPECT_EQ((std::vector<int32_t>{soa.serial, soa.refresh, soa.retry, soa.expire, soa.minimum}),
+            (std::vector<int32_t>{0, 1, 2, 3, 4}));
+  EXPECT_EQ(zone->Records[1]->TTL(t.clock), 4);
+}
+
+TEST_F(ZoneFileTest, IncompleteSoaAddsNoRecordButKeepsTheValuesRead) {
+  const clZone* zone = Load("example.com.", "@ SOA ns1 hm 5 100\n");
+  ASSERT_NE(zone, nullptr);
+  EXPECT_TRUE(zone->Records.empty());
+  EXPECT_EQ(zone->SOASerial, 5);
+  EXPECT_EQ(zone->SOARefresh, 100);
+  EXPECT_EQ(zone->SOARetry, 300);
+}
+
+TEST_F(ZoneFileTest, DefaultTTLAndClassAndTTLInEitherOrder) {
+  EXPECT_EQ(
+      LoadListing("a 3600 IN A 10.0.0.5\n"
+                  "b IN 3600 A 10.0.0.5\n"
+                  "c A 10.0.0.5\n"
+                  "d 03600 A 10.0.0.5\n"  // not a plain number: read as the type
+                  "@ SOA ns1 hm 1 2 3 4 0\n"
+                  "e IN A 10.0.0.5\n"),
+      (Texts_{
+          "A-record for a.example.com. = 10.0.0.5 / 3600", "A-record for b.example.com. = 10.0.0.5 / 3600",
+          "A-record for c.example.com. = 10.0.0.5 / 86400", "A-record for e.example.com. = 10.0.0.5 / 86400",
+          "SOA-record for example.com. = ns1.example.com. (Serial 1) / 86400"}));
+}
+
+TEST_F(ZoneFileTest, AddressesAreReadLeniently) {
+  EXPECT_EQ(LoadListing("zero A 0.0.0.0\nbig A 10.0.0.300\nshort A 10.1\n"),
+            (Texts_{"A-record for big.example.com. = 10.0.0.0 / 86400",
+                    "A-record for short.example.com. = 10.1.0.0 / 86400"}));
+}
+
+TEST_F(ZoneFileTest, BlankLedLinesKeepTheLastNamedOwner) {
+  EXPECT_EQ(LoadListing("  A 10.0.0.1\n"  // no owner yet
+                        "web CH A 10.0.0.2\n"
+                        "\tA 10.0.0.3\n"
+                        "@ NS ns1\n"
+                        " NS ns2\n"),
+            (Texts_{"NS-record for example.com. = ns2.example.com. / 86400",
+                    "NS-record for example.com. = ns1.example.com. / 86400",
+                    "A-record for web.example.com. = 10.0.0.3 / 86400"}));
+}
+
+TEST_F(ZoneFileTest, LinesThatDescribeNoRecordAreSkippedSilently) {
+  EXPECT_EQ(LoadListing("a CH A 10.0.0.1\n"
+                        "b IN CH A 10.0.0.1\n"
+                        "c AAAA ::1\n"
+                        "d A\n"
+                        "e 3600\n"
+                        "f IN\n"
+                        "@\n"
+                        "\n"
+                        "   \t  \n"
+                        "; only a comment\n"),
+            Texts_{});
+  EXPECT_EQ(LogTexts(), Texts_{"Loading Zone: example.com."});
+  EXPECT_FALSE(ErrorReported("clDNSAuthData LoadZone"));
+}
+
+TEST_F(ZoneFileTest, NamesAreQualifiedAndEachTypeHasItsData) {
+  const clZone* zone = Load("example.com.",
+                            "Mail.Example.COM. MX -10.7 smtp ; comment\n"
+                            "_sip._udp SRV 1 2 65535 sip.other.org.\n"
+                            "t TXT \"a\\101b\" rest\n"
+                            "empty TXT \"\"\n"
+                            "alias CNAME host.\n"
+                            "*.wild PTR x\n");
+  ASSERT_NE(zone, nullptr);
+  EXPECT_EQ(
+      Listing(*zone, t.clock),
+      (Texts_{
+          "PTR-record for *.wild.example.com. = x.example.com. / 86400",
+          "SRV-record for _sip._udp.example.com. = sip.other.org. (Priority 1, Weight 2, Port 32767) / 86400",
+          "CNAME-record for alias.example.com. = host. / 86400",
+          "TXT-record for empty.example.com. = \"\" / 86400",
+          "MX-record for mail.example.com. = smtp.example.com. (Preference 10) / 86400",
+          "TXT-record for t.example.com. = \"aAb, rest\" / 86400"}));
+  EXPECT_TRUE(zone->HasWildcards);
+}
+
+TEST_F(ZoneFileTest, DfcnIsACnameBelowItsOwner) {
+  const clZone* zone = Load("example.com.", "d DFCN Target\n");
+  ASSERT_NE(zone, nullptr);
+  EXPECT_EQ(Listing(*zone, t.clock),
+            Texts_{"CNAME-record for *.d.example.com. = target.example.com. / 86400"});
+}
+
+TEST_F(ZoneFileTest, ControlCommentsSetTheZone) {
+  const clZone* zone = Load("example.com.",
+                            "; Notify 192.0.2.1  192.0.2.2 \n"
+                            ";NOTIFY 192.0.2.9\n"
+                            "; primaryip  10.9.9.9 \n"
+                            "; NOTSECURE\n"
+                            "www A 10.0.0.1 ; NOTIFY 192.0.2.8\n");
+  ASSERT_NE(zone, nullptr);
+  EXPECT_EQ(zone->Slaves, (Texts_{"192.0.2.1", "192.0.2.2"}));
+  EXPECT_EQ(zone->PrimaryIP, "10.9.9.9");
+  EXPECT_FALSE(zone->Secure);
+  EXPECT_TRUE(Load("example.com.", "www A 10.0.0.1\n")->Secure);
+}
+
+TEST_F(ZoneFileTest, UnclosedContinuationEndsTheFile) {
+  EXPECT_EQ(LoadListing("a A 10.0.0.1\nb TXT (\n\"x\"\n\"y\"\nc A 10.0.0.3\n"),
+            Texts_{"A-record for a.example.com. = 10.0.0.1 / 86400"});
+}
+
+TEST_F(ZoneFileTest, RootZoneComesFromItsOwnFile) {
+  WriteFile("_root.dns", "@ NS a.root-servers.net.\nhost A 10.0.0.1\n");
+  auth().LoadZone(".", 0);
+  const clZone* zone = Zone(".");
+  ASSERT_NE(zone, nullptr);
+  EXPECT_EQ(Listing(*zone, t.clock), (Texts_{"NS-record for . = a.root-servers.net. / 86400",
+                                             "A-record for host. = 10.0.0.1 / 86400"}));
+  EXPECT_EQ(LogTexts(), Texts_{"Loading Zone: <root>"});
+}
+
+TEST_F(ZoneFileTest, ZoneDefaultsAndFileTime) {
+  const clZone* plain = Load("example.com.", "");
+  ASSERT_NE(plain, nullptr);
+  EXPECT_EQ(plain->NextRefresh, t.ctx.Now());
+  EXPECT_EQ(plain->Expires, t.ctx.Now());
+  EXPECT_FALSE(plain->Checked);
+
+  auth().LoadZone("example.com.", 120, t.ctx.Now() - 1);
+  const clZone* synced = Zone("example.com.");
+  ASSERT_NE(synced, nullptr);
+  EXPECT_DOUBLE_EQ(synced->Expires, t.ctx.Now() + Seconds(120));
+  EXPECT_EQ(synced->FILETIME, t.ctx.Now() - 1);
+  EXPECT_TRUE(synced->Checked);
+  EXPECT_EQ(LogTexts(), Texts_{"Loading Zone: example.com."});  // only the load without a file time
+}
+
+TEST_F(ZoneFileTest, FailedLoadsLeaveTheZoneOut) {
+  ASSERT_NE(Load("example.com.", "www A 10.0.0.1\n"), nullptr);
+  EXPECT_EQ(Load("example.com.", "www 2147483648 A 10.0.0.1\n"), nullptr);
+  EXPECT_TRUE(ErrorReported("clDNSAuthData LoadZone"));
+
+  ASSERT_NE(Load("example.com.", "www 2147483647 A 10.0.0.1\n"), nullptr);
+  EXPECT_EQ(Load("example.com.", "@ SOA ns1 hm 4294967295 1 2 3 4\n"), nullptr);
+
+  ASSERT_NE(Load("example.com.", "www A 10.0.0.1\n"), nullptr);
+  std::filesystem::remove(t.dir.File("data/example.com.dns"));
+  auth().LoadZone("example.com.", 0);
+  EXPECT_EQ(Zone("example.com."), nullptr);
+  EXPECT_EQ(LogTexts().back(), "** Error accessing file!");
+}
+
+}  // namespace
+}  // namespace vell::test

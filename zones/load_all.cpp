@@ -1,0 +1,81 @@
+// Loading every zone file of the data directory, with the expiry that
+// secondary zones carried over from the last run (zonettl.dat).
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+#include "core/context.h"
+#include "core/text.h"
+#include "zones/auth_data.h"
+#include "zones/zone_files.h"
+
+namespace vell {
+
+namespace {
+
+constexpr char kZoneFileSuffix[] = ".dns";
+
+// zonettl.dat: "zone seconds-left" lines, as they stood when the file was
+// written, which was `age` seconds ago.
+struct CarryOver {
+  std::vector<std::string> lines;
+  double age = 0;
+
+  // Seconds the zone still has to live now; 0 for a zone not listed.
+  double ExpiryOf(const std::string& zone) const {
+    for (const std::string& line : lines) {
+      const size_t blank = line.find(' ');
+      if (line.compare(0, blank, zone) != 0) continue;
+      return (blank == std::string::npos ? 0 : LeadingNumber(line.substr(blank + 1))) - age;
+    }
+    return 0;
+  }
+};
+
+CarryOver ReadCarryOver(const std::string& path, DateTime now) {
+  CarryOver carry;
+  DateTime modified = 0;
+  std::ifstream in(path, std::ios::binary);
+  if (!in || !FileModified(path, modified)) return carry;
+  carry.age = (now - modified) * kSecondsPerDay;
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    line = Trim(line);
+    if (!line.empty()) carry.lines.push_back(line);
+  }
+  return carry;
+}
+
+// Names of the zone files, in directory order; none when the directory
+// cannot be read.
+std::vector<std::string> ZoneFiles(const std::string& dir) {
+  namespace fs = std::filesystem;
+  std::vector<std::string> files;
+  std::error_code ec;
+  for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string file = it->path().filename().string();
+    if (file.ends_with(kZoneFileSuffix) && it->is_regular_file(ec)) files.push_back(file);
+  }
+  return files;
+}
+
+}  // namespace
+
+void clDNSAuthData::LoadAll() {
+  const std::string saved_status = ctx_.state.StatusText;
+  ctx_.SetStatus("Loading DNS Records...");
+  ctx_.DoEvents();
+  Trap(ctx_.errors, "clDNSAuthData LoadAll", [&] {
+    zones_.clear();
+    const std::string data_dir = ctx_.Path("data");
+    const CarryOver carry = ReadCarryOver(data_dir + "/zonettl.dat", ctx_.Now());
+    for (const std::string& file : ZoneFiles(data_dir)) {
+      const std::string zone = ZoneOfFileName(file);
+      LoadZone(zone, carry.ExpiryOf(zone), kNoFileTime);
+    }
+  });
+  ctx_.SetStatus(saved_status);
+}
+
+}  // namespace vell

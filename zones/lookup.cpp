@@ -1,0 +1,201 @@
+// The authoritative lookup: zone selection, delegation, then the answer
+// from leases, exact records and wildcards, or a name error or no data.
+#include <string_view>
+
+#include "core/context.h"
+#include "dns/ip.h"
+#include "dns/record_data.h"
+#include "zones/auth_data.h"
+
+namespace vell {
+
+namespace {
+
+constexpr int16_t kTypeAny = 255;
+constexpr int16_t kNameError = 3;
+// Where the exchange of MX data and the target of SRV data begin.
+constexpr size_t kMxNameOffset = 2;
+constexpr size_t kSrvNameOffset = 6;
+
+// The most specific zone whose name is a label-aligned suffix of name;
+// the root zone only for "." itself.
+const clZone* SelectZone(const ZoneList& zones, std::string_view name) {
+  if (zones.empty()) return nullptr;
+  size_t pos = 0;
+  for (;;) {
+    const size_t found = zones.Find(name.substr(pos));
+    if (found != kNotFound) return zones[found].get();
+    const size_t dot = name.find('.', pos);
+    if (dot == std::string_view::npos || dot == 0) return nullptr;
+    pos = dot + 1;
+  }
+}
+
+std::string_view Tail(const std::string& data, size_t from) {
+  return from < data.size() ? std::string_view(data).substr(from) : std::string_view();
+}
+
+class Lookup {
+ public:
+  Lookup(Context& ctx, const clZone& zone, const std::string& name, int16_t type, clDNSAnswer& answer)
+      : ctx_(ctx), zone_(zone), records_(zone.Records), name_(name), type_(type), answer_(answer) {}
+
+  void Run(bool RDFlag, bool Quickie) {
+    if (Delegated()) return;
+    answer_.AA = true;
+    if (!ctx_.Leases.empty()) AddLeases();
+    const bool exists = AddExact();
+    if (!answer_.Section2.empty()) return;
+    if (!exists) {
+      const Wildcard wildcard = zone_.HasWildcards ? AddWildcards() : Wildcard::kNone;
+      if (wildcard == Wildcard::kAnswered) return;
+      if (wildcard == Wildcard::kNone) {
+        answer_.RCode = kNameError;
+        if (RDFlag || Quickie) return;
+      }
+    }
+    AddSoa();
+  }
+
+ private:
+  enum class Wildcard { kAnswered, kExists, kNone };
+
+  // NS records at the name or at any name between it and the apex make a
+  // referral, unless they name a server inside the child with no address.
+  bool Delegated() {
+    std::string_view s = name_;
+    while (s.size() > zone_.Name.size()) {
+      for (size_t i = zone_.FindRec(s); records_.NameAt(i, s); ++i) {
+        if (records_[i]->RecType == kTypeNS) AddDelegation(records_[i], s);
+      }
+      if (!answer_.Section3.empty()) return true;
+      const size_t dot = s.find('.');
+      if (dot == std::string_view::npos) break;
+      s.remove_prefix(dot + 1);
+    }
+    return false;
+  }
+
+  void AddDelegation(const RecordPtr& ns, std::string_view child) {
+    const size_t glue = AddAddresses(ns->Data);
+    const bool inside = std::string_view(ns->Data).ends_with(child);
+    if (!inside || glue > 0) answer_.Section3.push_back(ns);
+  }
+
+  // The zone's A records at name go to the additional section; nothing
+  // outside the zone is consulted.
+  size_t AddAddresses(std::string_view name) {
+    size_t count = 0;
+    for (size_t i = zone_.FindRec(name); records_.NameAt(i, name); ++i) {
+      if (records_[i]->RecType != kTypeA) continue;
+      answer_.Section4.push_back(records_[i]);
+      ++count;
+    }
+    return count;
+  }
+
+  RecordPtr Synthesise(int16_t type, const std::string& data, int32_t ttl) const {
+    auto rec = std::make_shared<clDNSRecord>();
+    rec->Permanent = true;
+    rec->Name = name_;
+    rec->RecType = type;
+    rec->Data = data;
+    rec->SetTTL(ctx_.clock, ttl);
+    return rec;
+  }
+
+  // Live DHCP leases answer before the zone's own records.
+  void AddLeases() {
+    const DateTime now = ctx_.Now();
+    if (type_ == kTypeA || type_ == kTypeAny) {
+      for (const clLease& lease : ctx_.Leases) {
+        if (lease.Expires > now && lease.ClientName == name_) {
+          answer_.Section2.push_back(Synthesise(kTypeA, IPToData(lease.IPaddr), 0));
+        }
+      }
+    }
+    if (type_ == kTypePTR || type_ == kTypeAny) {
+      const std::string address = ArpaToIP(ctx_.errors, name_);
+      for (const clLease& lease : ctx_.Leases) {
+        if (lease.Expires > now && lease.IPaddr == address) {
+          answer_.Section2.push_back(Synthesise(kTypePTR, lease.ClientName, 0));
+        }
+      }
+    }
+  }
+
+  // A CNAME answers every type; following it is the caller's business.
+  bool Matches(const clDNSRecord& rec) const {
+    return rec.RecType == type_ || type_ == kTypeAny || rec.RecType == kTypeCNAME;
+  }
+
+  void AddAnswer(const RecordPtr& rec) {
+    const std::string& data = rec->Data;
+    answer_.Section2.push_back(rec);
+    if (type_ == kTypeMX) AddAddresses(Tail(data, kMxNameOffset));
+    if (type_ == kTypeSRV) AddAddresses(Tail(data, kSrvNameOffset));
+  }
+
+  // Whether the name has records of any type.
+  bool AddExact() {
+    bool exists = false;
+    for (size_t i = zone_.FindRec(name_); records_.NameAt(i, name_); ++i) {
+      exists = true;
+      if (Matches(*records_[i])) AddAnswer(records_[i]);
+    }
+    return exists;
+  }
+
+  // Tries "*." under every ancestor of the name down to the apex, closest
+  // first; a closer name that exists does not stop the search.
+  Wildcard AddWildcards() {
+    const size_t first_dot = name_.find('.');
+    if (name_ == "." || first_dot == std::string::npos) return Wildcard::kNone;
+    std::string w = "*" + name_.substr(first_dot);
+    while (w.size() >= zone_.Name.size()) {
+      bool exists = false;
+      for (size_t i = zone_.FindRec(w); records_.NameAt(i, w); ++i) {
+        exists = true;
+        const clDNSRecord& rec = *records_[i];
+        if (Matches(rec)) AddAnswer(Synthesise(rec.RecType, rec.Data, rec.mTTL));
+      }
+      if (!answer_.Section2.empty()) return Wildcard::kAnswered;
+      if (exists) return Wildcard::kExists;
+      const size_t next_dot = w.find('.', 2);  // none after "*."
+      if (next_dot == std::string::npos) break;
+      w.erase(1, next_dot - 1);
+    }
+    return Wildcard::kNone;
+  }
+
+  void AddSoa() {
+    for (size_t i = zone_.FindRec(zone_.Name); records_.NameAt(i, zone_.Name); ++i) {
+      if (records_[i]->RecType == kTypeSOA) {
+        answer_.Section3.push_back(records_[i]);
+        return;
+      }
+    }
+  }
+
+  Context& ctx_;
+  const clZone& zone_;
+  const SortedRecords& records_;
+  const std::string& name_;
+  const int16_t type_;
+  clDNSAnswer& answer_;
+};
+
+}  // namespace
+
+std::shared_ptr<clDNSAnswer> clDNSAuthData::Ask(const std::string& ReqName, int16_t ReqType, bool RDFlag,
+                                                bool Quickie) {
+  auto answer = std::make_shared<clDNSAnswer>();
+  Trap(ctx_.errors, "clDNSAuthData Ask", [&] {
+    if (const clZone* zone = SelectZone(zones_, ReqName)) {
+      Lookup(ctx_, *zone, ReqName, ReqType, *answer).Run(RDFlag, Quickie);
+    }
+  });
+  return answer;
+}
+
+}  // namespace vell

@@ -1,0 +1,122 @@
+// Loading one zone from its file in the data directory.
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+#include "core/context.h"
+#include "core/text.h"
+#include "zones/auth_data.h"
+#include "zones/zone_files.h"
+#include "zones/zone_line.h"
+
+namespace vell {
+
+namespace {
+
+constexpr char kPrimaryIPComment[] = "; PRIMARYIP ";
+constexpr char kNotifyComment[] = "; NOTIFY ";
+constexpr char kNotSecureComment[] = "; NOTSECURE";
+
+bool ReadRawLine(std::istream& in, std::string& line) {
+  if (!std::getline(in, line)) return false;
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return true;
+}
+
+bool StartsWithNoCase(const std::string& line, const std::string& head) {
+  return line.size() >= head.size() && UpperCase(line.substr(0, head.size())) == head;
+}
+
+// Settings carried in comments; the line is still read as a (comment) line.
+void ApplyControlComment(const std::string& raw, clZone& zone) {
+  if (StartsWithNoCase(raw, kPrimaryIPComment)) {
+    zone.PrimaryIP = Trim(raw.substr(sizeof kPrimaryIPComment - 1));
+  }
+  if (StartsWithNoCase(raw, kNotifyComment)) {
+    std::string rest = Trim(raw.substr(sizeof kNotifyComment - 1));
+    while (!rest.empty()) zone.Slaves.push_back(NextToken(rest));
+  }
+  if (StartsWithNoCase(raw, kNotSecureComment)) zone.Secure = false;
+}
+
+void TabsToBlanks(std::string& line) { std::replace(line.begin(), line.end(), '\t', ' '); }
+
+std::string CutAt(const std::string& line, char c) { return line.substr(0, line.find(c)); }
+
+// Comment cut off, tabs as blanks, trailing blanks removed; leading blanks
+// stay because they mean "same owner".
+std::string CleanLine(const std::string& raw) {
+  std::string line = CutAt(raw, ';');
+  TabsToBlanks(line);
+  line.erase(line.find_last_not_of(' ') + 1);
+  return line;
+}
+
+// The line ends with "(": appends the following lines up to the one holding
+// ")". False when the file ends first.
+bool JoinContinuation(std::istream& in, std::string& line) {
+  line.pop_back();
+  std::string next;
+  for (;;) {
+    if (!ReadRawLine(in, next)) return false;
+    TabsToBlanks(next);
+    next = Trim(CutAt(Trim(next), ';'));
+    const size_t close = next.find(')');
+    line += ' ';
+    line += close == std::string::npos ? next : Trim(next.substr(0, close));
+    if (close != std::string::npos) return true;
+  }
+}
+
+void ReadZoneFile(std::istream& in, clZone& zone, const Clock& clock, ErrorSink& sink) {
+  ZoneLineState state;
+  std::vector<RecordPtr> records;
+  std::string raw;
+  while (ReadRawLine(in, raw)) {
+    ApplyControlComment(raw, zone);
+    std::string line = CleanLine(raw);
+    if (!line.empty() && line.back() == '(' && !JoinContinuation(in, line)) break;
+    if (line.empty()) continue;
+    if (RecordPtr rec = ParseZoneLine(std::move(line), zone, state, clock, sink)) {
+      records.push_back(std::move(rec));
+    }
+  }
+  zone.AddRecs(std::move(records));
+}
+
+ZonePtr NewZone(const std::string& name, double ttl, DateTime file_time, DateTime now) {
+  auto zone = std::make_shared<clZone>();
+  zone->Name = name;
+  zone->NextRefresh = now;
+  zone->Expires = now + Seconds(ttl);
+  if (file_time != kNoFileTime) {
+    zone->FILETIME = file_time;
+    zone->Checked = true;
+  }
+  return zone;
+}
+
+}  // namespace
+
+void clDNSAuthData::LoadZone(const std::string& ZoneName, double ZoneTTL, DateTime FILETIME) {
+  const size_t loaded = ZoneFind(ZoneName);
+  if (loaded != kNotFound) zones_.erase(loaded);
+  ZonePtr zone = NewZone(ZoneName, ZoneTTL, FILETIME, ctx_.Now());
+  if (FILETIME == kNoFileTime)
+    ctx_.log.AddLine(0, "Loading Zone: " + (ZoneName == "." ? "<root>" : ZoneName));
+
+  const std::string path = ctx_.Path("data") + "/" + ZoneFileName(ZoneName);
+  std::error_code ec;
+  std::ifstream in(path, std::ios::binary);
+  if (!in || !std::filesystem::is_regular_file(path, ec)) {
+    ctx_.log.AddLine(0, "** Error accessing file!");
+    return;
+  }
+  if (Trap(ctx_.errors, "clDNSAuthData LoadZone",
+           [&] { ReadZoneFile(in, *zone, ctx_.clock, ctx_.errors); })) {
+    ZoneAdd(std::move(zone));
+  }
+}
+
+}  // namespace vell

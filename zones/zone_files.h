@@ -1,0 +1,21 @@
+// Where zones live on disk: one file per zone in the data directory.
+#pragma once
+
+#include <string>
+
+#include "core/clock.h"
+
+namespace vell {
+
+// "example.com." -> "example.com.dns", "0/25.2.0.192.in-addr.arpa." ->
+// "0~25.2.0.192.in-addr.arpa.dns", "." -> "_root.dns".
+std::string ZoneFileName(const std::string& zone);
+// The reverse, for a file name found in the data directory: "~" -> "/",
+// cut after the last dot, lower case, "_root." -> ".".
+std::string ZoneOfFileName(const std::string& file);
+
+// The file's modification time as a local date-time; false when the file
+// cannot be examined.
+bool FileModified(const std::string& path, DateTime& when);
+
+}  // namespace vell
