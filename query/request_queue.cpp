@@ -34,7 +34,7 @@ bool SameQuestion(const clDNSRequest& a, const clDNSRequest& b) {
 
 std::string RequestQueue::NewKey() {
   key_counter_ = key_counter_ >= kLastKey ? 0 : key_counter_ + 1;
-  char key[9];
+  char key[16];  // room for any int, which the compiler cannot rule out
   std::snprintf(key, sizeof key, "K%07d", static_cast<int>(key_counter_));
   return key;
 }
