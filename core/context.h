@@ -8,14 +8,15 @@
 #include <string>
 #include <vector>
 
+#include "cache/cache.h"
 #include "core/clock.h"
 #include "core/config/settings.h"
 #include "core/event_log.h"
 #include "core/platform/message_box.h"
 #include "core/process_state.h"
 #include "core/support_report.h"
-#include "cache/cache.h"
 #include "dhcp/lease.h"
+#include "query/request_queue.h"
 #include "zones/auth_data.h"
 
 namespace vell {
@@ -60,6 +61,8 @@ struct Context {
   SupportReport errors{*this};
   clDNSAuthData AuthData{*this};
   clDNSCache Cache{*this};
+  // The requests being answered.
+  RequestQueue Requests{*this};
 };
 
 }  // namespace vell

@@ -14,10 +14,16 @@ void LogWindow::Add(const std::string& line) {
 
 EventLog::~EventLog() { CloseFile(); }
 
-void EventLog::AddLine(int level, const std::string& text) {
+bool EventLog::Writes(int level) const {
   const Settings& s = ctx_.settings;
-  if (level > 1 && s.LOGINONLY) return;
-  if ((level == 1 || level == 3) && !s.LOGDETAIL) return;
+  if (level > 1 && s.LOGINONLY) return false;
+  if ((level == 1 || level == 3) && !s.LOGDETAIL) return false;
+  return KeepLog || (ctx_.state.WindowOpen[kLogWindow] && window != nullptr) || s.WRITELOG;
+}
+
+void EventLog::AddLine(int level, const std::string& text) {
+  if (!Writes(level)) return;
+  const Settings& s = ctx_.settings;
   const DateTime now = ctx_.Now();
   const std::string line = TimeOfDayText(now) + "   " + text;
   if (KeepLog) {

@@ -35,6 +35,9 @@ class EventLog {
   EventLog& operator=(const EventLog&) = delete;
 
   void AddLine(int level, const std::string& text);
+  // Whether a line of this level would be kept anywhere (buffer, window or
+  // file), so that callers build costly lines only when they are.
+  bool Writes(int level) const;
   void CloseFile();
 
   bool KeepLog = false;

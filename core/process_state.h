@@ -24,6 +24,10 @@ struct ProcessState {
   bool QueryViaWSDNS2 = false;
   // The status-bar panels of the main window, 1..3 (index 0 unused).
   std::array<std::string, 4> StatusPanel{};
+
+  // Counts one DNS request or DHCP message in RequestCount and in the slot
+  // of the current second of PerSecond, and clears the slot after it.
+  void CountRequest(DateTime now);
 };
 
 // Ports of this platform's command line (see the README).

@@ -1,11 +1,16 @@
 #include "core/services.h"
 
+#include "query/dispatch.h"
+
 namespace vell {
 
-// Until the query subsystem is wired in, queries and responses that pass the
-// front end are read and dropped.
-void Services::ProcDNSRequest(const std::string&, long, const std::string&) {}
-void Services::ProcDNSAnswer(const std::string&, const std::string&) {}
+void Services::ProcDNSRequest(const std::string& ip, long port, const std::string& msg) {
+  vell::ProcDNSRequest(ctx_, ip, port, msg);
+}
+
+void Services::ProcDNSAnswer(const std::string& ip, const std::string& msg) {
+  vell::ProcDNSAnswer(ctx_, ip, msg);
+}
 
 // The flood guard is off until its subsystem exists (BOMBLEVEL 0 behaviour).
 bool Services::FloodBlocked(const std::string&) { return false; }
@@ -15,5 +20,11 @@ bool Services::AcceptConnection(TcpSocket&, int) { return false; }
 
 // DHCP requests are dropped until the DHCP server exists.
 void Services::Arrival(int, const std::string&, std::string&) {}
+
+void Services::LoadAll() { ctx_.AuthData.LoadAll(); }
+void Services::RequestTimeOuts() { ctx_.Requests.RequestTimeOuts(); }
+void Services::Purge() { ctx_.Cache.Purge(); }
+long Services::CacheCount() const { return ctx_.Cache.Count(); }
+void Services::DropActiveRequests() { ctx_.Requests.DropAll(); }
 
 }  // namespace vell

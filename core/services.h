@@ -18,6 +18,12 @@ class Services final : public ServerDuties, public InboundHandler {
   bool AcceptConnection(TcpSocket& listener, int request_id) override;
   void Arrival(int index, const std::string& ip, std::string& buffer) override;
 
+  void LoadAll() override;
+  void RequestTimeOuts() override;
+  void Purge() override;
+  long CacheCount() const override;
+  void DropActiveRequests() override;
+
  private:
   Context& ctx_;
 };

@@ -27,6 +27,10 @@ constexpr unsigned kRD = 0x01;
 constexpr unsigned kRA = 0x80;
 constexpr unsigned kRCodeMask = 0x0F;
 
+// Opcodes this server acts on.
+constexpr int kOpQuery = 0;
+constexpr int kOpNotify = 4;
+
 constexpr int OpCodeOf(unsigned flags1) { return static_cast<int>((flags1 & kOpCodeMask) >> 3); }
 constexpr int RCodeOf(unsigned flags2) { return static_cast<int>(flags2 & kRCodeMask); }
 

@@ -41,6 +41,8 @@ enum RecordType : int16_t {
   kTypeTXT = 16,
   kTypeSRV = 33,
 };
+// A question type only: every record of the name.
+constexpr int16_t kTypeANY = 255;
 
 struct SoaData {
   std::string primary;  // up to the first zero octet (all of Data if none)

@@ -1,0 +1,130 @@
+// Replies assembled from local data: sections, CNAMEs, AUTOCNAME,
+// ROUNDROBIN and TTLs.
+#include "query_fixture.h"
+
+namespace vell::test {
+namespace {
+
+using ::testing::ElementsAre;
+
+class AnswerTest : public QueryTest {
+ protected:
+  AnswerTest() : zone(ExampleZone()) {}
+  ZonePtr zone;
+};
+
+TEST_F(AnswerTest, CnamesAreFollowedThroughLocalZones) {
+  auto other = AddZone("other.org.");
+  Add(zone, "www.example.com.", kTypeCNAME, "web.other.org.", 300);
+  Add(other, "web.other.org.", kTypeA, "198.51.100.1");
+  Add(other, "web.other.org.", kTypeA, "198.51.100.2");
+  const Reply r = Ask("www.example.com.", kTypeA);
+  EXPECT_TRUE(r.AA());
+  ASSERT_EQ(r.answer.size(), 3u);
+  EXPECT_EQ(r.answer[0].type, kTypeCNAME);
+  EXPECT_EQ(r.answer[0].data, "web.other.org.");
+  EXPECT_EQ(r.answer[1].name, "web.other.org.");
+  EXPECT_THAT(Datas(r.answer), ElementsAre("web.other.org.", "198.51.100.2", "198.51.100.1"));
+
+  // ANY and CNAME questions stop at the CNAME.
+  EXPECT_EQ(Ask("www.example.com.", 255).an, 1);
+  EXPECT_EQ(Ask("www.example.com.", kTypeCNAME).an, 1);
+}
+
+TEST_F(AnswerTest, ACnameLoopStopsAfterOneStep) {
+  Add(zone, "a.example.com.", kTypeCNAME, "b.example.com.");
+  Add(zone, "b.example.com.", kTypeCNAME, "a.example.com.");
+  const Reply r = Ask("a.example.com.", kTypeA);
+  ASSERT_EQ(r.answer.size(), 2u);
+  EXPECT_EQ(r.answer[0].name, "a.example.com.");
+  EXPECT_EQ(r.answer[1].name, "b.example.com.");
+}
+
+TEST_F(AnswerTest, AutoCnameGivesTheAliasTheTargetsRecordsWithTheSmallerTtl) {
+  ctx.settings.AUTOCNAME = true;
+  Add(zone, "www.example.com.", kTypeCNAME, "host.example.com.", 300);
+  Add(zone, "host.example.com.", kTypeA, "192.0.2.10", 600);
+  Add(zone, "host.example.com.", kTypeA, "192.0.2.11", 60);
+  const Reply r = Ask("www.example.com.", kTypeA);
+  ASSERT_EQ(r.answer.size(), 2u);
+  for (const auto& rr : r.answer) {
+    EXPECT_EQ(rr.name, "www.example.com.");
+    EXPECT_EQ(rr.type, kTypeA);
+  }
+  EXPECT_THAT(Datas(r.answer), ElementsAre("192.0.2.11", "192.0.2.10"));
+  // The smaller TTL carries on to the records after it.
+  EXPECT_EQ(r.answer[0].ttl, 60);
+  EXPECT_EQ(r.answer[1].ttl, 60);
+}
+
+TEST_F(AnswerTest, AutoCnameCollapsesChains) {
+  ctx.settings.AUTOCNAME = true;
+  Add(zone, "a.example.com.", kTypeCNAME, "b.example.com.");
+  Add(zone, "b.example.com.", kTypeCNAME, "c.example.com.");
+  Add(zone, "c.example.com.", kTypeA, "192.0.2.12");
+  const Reply r = Ask("a.example.com.", kTypeA);
+  ASSERT_EQ(r.answer.size(), 1u);
+  EXPECT_EQ(r.answer[0].name, "a.example.com.");
+  EXPECT_EQ(r.answer[0].data, "192.0.2.12");
+}
+
+TEST_F(AnswerTest, AutoCnameEndsOnACnameToItselfBesideOtherRecords) {
+  ctx.settings.AUTOCNAME = true;
+  Add(zone, "self.example.com.", kTypeA, "192.0.2.20", 900);
+  Add(zone, "self.example.com.", kTypeCNAME, "self.example.com.", 120);
+  const Reply r = Ask("self.example.com.", 255);
+  ASSERT_EQ(r.answer.size(), 1u);
+  EXPECT_EQ(r.answer[0].data, "192.0.2.20");
+  EXPECT_EQ(r.answer[0].ttl, 120);
+}
+
+TEST_F(AnswerTest, RoundRobinRotatesEachRunOfAddressesOnEveryReply) {
+  ctx.settings.ROUNDROBIN = true;
+  for (const char* ip : {"10.0.0.3", "10.0.0.2", "10.0.0.1"}) Add(zone, "rr.example.com.", kTypeA, ip);
+  std::vector<std::vector<std::string>> orders;
+  for (int i = 0; i < 4; ++i) orders.push_back(Datas(Ask("rr.example.com.", kTypeA).answer));
+  EXPECT_THAT(orders[0], ElementsAre("10.0.0.1", "10.0.0.2", "10.0.0.3"));
+  EXPECT_THAT(orders[1], ElementsAre("10.0.0.2", "10.0.0.3", "10.0.0.1"));
+  EXPECT_THAT(orders[2], ElementsAre("10.0.0.3", "10.0.0.1", "10.0.0.2"));
+  EXPECT_EQ(orders[3], orders[0]);
+}
+
+TEST_F(AnswerTest, RoundRobinRunsEndAtTheHundredthRecord) {
+  ctx.settings.ROUNDROBIN = true;
+  for (int i = 102; i >= 1; --i) Add(zone, "many.example.com.", kTypeA, "10.1.0." + std::to_string(i));
+  Ask("many.example.com.", kTypeA);
+  const std::vector<std::string> second = Datas(Ask("many.example.com.", kTypeA).answer);
+  ASSERT_EQ(second.size(), 102u);
+  EXPECT_EQ(second[0], "10.1.0.2");
+  EXPECT_EQ(second[99], "10.1.0.1");  // the run of 100 wrapped
+  EXPECT_EQ(second[100], "10.1.0.101");
+  EXPECT_EQ(second[101], "10.1.0.102");
+}
+
+TEST_F(AnswerTest, AnExpiredRecordIsWrittenWithTtlZero) {
+  auto record = std::make_shared<clDNSRecord>();
+  record->Name = "old.example.com.";
+  record->RecType = kTypeA;
+  record->Data = IPToData("192.0.2.30");
+  record->SetTTL(ctx.clock, 10);
+  zone->AddRec(record);
+  t.clock.AdvanceSeconds(60);
+  EXPECT_EQ(Ask("old.example.com.", kTypeA).answer.at(0).ttl, 0);
+}
+
+TEST_F(AnswerTest, NamesInRecordDataAreCompressedAgainstTheMessage) {
+  Add(zone, "example.com.", kTypeMX, MakeMxData({10, "mx.example.com."}));
+  Add(zone, "mx.example.com.", kTypeA, "192.0.2.25");
+  const std::string uncompressed_name = Octets({2, "mx", 7, "example", 3, "com", 0});
+  sender.answers.clear();
+  ProcDNSRequest(ctx, "10.0.0.9", 5353, Query(1, "example.com.", kTypeMX));
+  ASSERT_EQ(sender.answers.size(), 1u);
+  const std::string& msg = sender.answers[0].msg;
+  EXPECT_EQ(msg.find(uncompressed_name), std::string::npos);
+  const Reply r = ReadReply(msg);
+  EXPECT_EQ(r.answer.at(0).data.substr(2), Octets({2, "mx", 0xC0, 12}));
+  EXPECT_THAT(Datas(r.additional), ElementsAre("192.0.2.25"));
+}
+
+}  // namespace
+}  // namespace vell::test

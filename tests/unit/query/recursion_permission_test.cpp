@@ -1,0 +1,68 @@
+// Which clients may use recursion (DNSRECURSION), seen in the RA bit and in
+// what a query for a name outside the local data gets.
+#include "query_fixture.h"
+
+namespace vell::test {
+namespace {
+
+struct Permission {
+  std::string pattern;
+  std::string client;
+  bool allowed;
+};
+
+class RecursionPermissionTest : public QueryTest, public ::testing::WithParamInterface<Permission> {};
+
+TEST_P(RecursionPermissionTest, RABitFollowsThePattern) {
+  const Permission& p = GetParam();
+  ctx.settings.DNSRECURSION = p.pattern;
+  ctx.LocalIPs = {"192.0.2.7"};
+  EXPECT_EQ(Ask("nowhere.test.", kTypeA, 0x00, p.client).RA(), p.allowed);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Patterns, RecursionPermissionTest,
+    ::testing::Values(Permission{"<all>", "10.1.1.1", true}, Permission{"", "10.1.1.1", true},
+                      Permission{"<none>", "10.1.1.1", false}, Permission{"<none>", "127.0.0.1", true},
+                      Permission{"<none>", "192.0.2.7", true}, Permission{"10.0.0.1", "192.0.2.7", true},
+                      Permission{"192.168.*", "192.168.5.5", true},
+                      Permission{"192.168.*", "192.169.0.1", false},
+                      // A plain text prefix, not a net: 192.168.1 admits 192.168.10.x too.
+                      Permission{"192.168.1", "192.168.10.1", true},
+                      Permission{"192.168.1", "192.168.2.1", false},
+                      Permission{"192.168.1.50", "192.168.1.5", false}, Permission{"*", "10.9.9.9", true}));
+
+class RecursionTest : public QueryTest {
+ protected:
+  RecursionTest() {
+    auto zone = ExampleZone();
+    Add(zone, "sub.example.com.", kTypeNS, "ns.sub.example.com.");
+    Add(zone, "ns.sub.example.com.", kTypeA, "192.0.2.53");
+    ctx.settings.DNSRECURSION = "192.168.*";
+  }
+};
+
+TEST_F(RecursionTest, AClientWithoutRecursionGetsTheReferralTheZonesHold) {
+  const Reply r = Ask("host.sub.example.com.", kTypeA, 0x01, "10.0.0.9");
+  EXPECT_FALSE(r.RA());
+  EXPECT_FALSE(r.AA());
+  EXPECT_EQ(r.RCode(), 0);
+  EXPECT_EQ(r.flags1, 0x81);
+  EXPECT_TRUE(r.answer.empty());
+  ASSERT_EQ(r.authority.size(), 1u);
+  EXPECT_EQ(r.authority[0].name, "sub.example.com.");
+  EXPECT_EQ(r.authority[0].data, "ns.sub.example.com.");
+  EXPECT_EQ(Datas(r.additional), std::vector<std::string>{"192.0.2.53"});
+}
+
+TEST_F(RecursionTest, WithNoNameServerToAskARecursiveQueryFails) {
+  // Nothing is known about the name: neither zones nor cache hold a delegation.
+  const Reply r = Ask("nowhere.test.", kTypeA, 0x01, "192.168.0.3");
+  EXPECT_TRUE(r.RA());
+  EXPECT_EQ(r.RCode(), 2);
+  EXPECT_EQ(r.an + r.ns + r.ar, 0);
+  EXPECT_TRUE(sender.requests.empty());
+}
+
+}  // namespace
+}  // namespace vell::test

@@ -1,0 +1,98 @@
+// Admission: duplicate folding, the limit, the queue run and the keys.
+#include "query/request_queue.h"
+
+#include "query_fixture.h"
+
+namespace vell::test {
+namespace {
+
+using ::testing::ElementsAre;
+
+class RequestQueueTest : public QueryTest {
+ protected:
+  RequestQueueTest() {
+    auto zone = ExampleZone();
+    Add(zone, "www.example.com.", kTypeA, "192.0.2.80");
+  }
+  // A TCP query waits in the queue until the queue is run.
+  void QueueTcp(const std::string& name, int16_t type = kTypeA) {
+    ctx.Requests.QueTCPRequest(99, true, name, type, 1, "10.0.0.50", -3);
+  }
+};
+
+TEST_F(RequestQueueTest, IdenticalQueriesAreAnsweredTogetherEachWithItsOwnId) {
+  QueueTcp("www.example.com.");
+  ProcDNSRequest(ctx, "10.0.0.1", 1001, Query(0x1111, "www.example.com.", kTypeA));
+  ProcDNSRequest(ctx, "10.0.0.2", 1002, Query(0x2222, "www.example.com.", kTypeA));
+  // Not the same question: RD clear, and another type.
+  ProcDNSRequest(ctx, "10.0.0.3", 1003, Query(0x3333, "www.example.com.", kTypeA, 1, 0x00));
+  ProcDNSRequest(ctx, "10.0.0.4", 1004, Query(0x4444, "www.example.com.", kTypeMX));
+
+  // The queue ran after the last two, which were answered on their own; the
+  // two duplicates came with the TCP query (whose connection does not exist).
+  ASSERT_EQ(sender.answers.size(), 4u);
+  std::vector<std::string> replies;
+  for (const auto& sent : sender.answers) {
+    const Reply r = ReadReply(sent.msg);
+    replies.push_back(sent.ip + ":" + std::to_string(sent.port) + " " + std::to_string(r.id) + " " +
+                      std::to_string(r.qtype) + " " + std::to_string(r.an));
+  }
+  EXPECT_THAT(replies, ElementsAre("10.0.0.3:1003 13107 1 1", "10.0.0.1:1001 4369 1 1",
+                                   "10.0.0.2:1002 8738 1 1", "10.0.0.4:1004 17476 15 0"));
+  EXPECT_TRUE(ctx.Requests.Active().empty());
+}
+
+TEST_F(RequestQueueTest, OverTheLimitARequestIsDroppedUnanswered) {
+  ctx.settings.MAXACTDNSREQ = 1;
+  QueueTcp("www.example.com.");
+  ProcDNSRequest(ctx, "10.0.0.1", 1001, Query(1, "other.example.com.", kTypeA));
+  EXPECT_TRUE(sender.answers.empty());
+  EXPECT_THAT(Logged(), ElementsAre("Request from 10.0.0.1 for A-record for other.example.com.",
+                                    "*** Request dropped!"));
+  EXPECT_EQ(ctx.Requests.Active().size(), 1u);
+
+  // Answered requests still in the collection do not count.
+  ctx.Requests.Active()[0]->State = clDNSRequest::kAnswered;
+  ProcDNSRequest(ctx, "10.0.0.1", 1001, Query(2, "other.example.com.", kTypeA));
+  EXPECT_EQ(sender.answers.size(), 1u);
+  EXPECT_TRUE(ctx.Requests.Active().empty());
+}
+
+TEST_F(RequestQueueTest, RequestsWaitingInTheQueueAreProcessedInOrderAndRemoved) {
+  QueueTcp("www.example.com.");
+  QueueTcp("www.example.com.", kTypeMX);
+  ASSERT_EQ(ctx.Requests.Active().size(), 2u);
+  EXPECT_EQ(ctx.Requests.Active()[0]->RequestKey, "K0000001");
+  EXPECT_EQ(ctx.Requests.Active()[1]->RequestKey, "K0000002");
+  ctx.Requests.ProcRequestQue();
+  EXPECT_TRUE(ctx.Requests.Active().empty());
+  EXPECT_FALSE(ctx.Requests.Busy());
+}
+
+TEST_F(RequestQueueTest, KeysWrapAfterAMillion) {
+  for (int i = 1; i < 999999; ++i) ctx.Requests.NewKey();
+  EXPECT_EQ(ctx.Requests.NewKey(), "K0999999");
+  EXPECT_EQ(ctx.Requests.NewKey(), "K0000000");
+  EXPECT_EQ(ctx.Requests.NewKey(), "K0000001");
+}
+
+TEST_F(RequestQueueTest, TimedOutRequestsWithoutServersEndInServerFailure) {
+  QueueTcp("nowhere.test.");
+  ProcDNSRequest(ctx, "10.0.0.1", 1001, Query(0x0707, "nowhere.test.", kTypeA));
+  clDNSRequest& waiting = *ctx.Requests.Active()[0];
+  waiting.InitRequest();
+  waiting.State = clDNSRequest::kWaitingForServer;
+  waiting.TimeOut = ctx.Now() + Seconds(0.5);
+  ctx.Requests.RequestTimeOuts();
+  EXPECT_TRUE(sender.answers.empty());
+
+  t.clock.AdvanceSeconds(1);
+  ctx.Requests.RequestTimeOuts();
+  ASSERT_EQ(sender.answers.size(), 1u);
+  const Reply r = ReadReply(sender.answers[0].msg);
+  EXPECT_EQ(r.id, 0x0707);
+  EXPECT_EQ(r.RCode(), 2);
+}
+
+}  // namespace
+}  // namespace vell::test
