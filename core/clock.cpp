@@ -63,6 +63,11 @@ DateTime FromCalendar(const CalendarTime& c) {
   return static_cast<double>(days) + (c.hour * 3600 + c.minute * 60 + c.second) / kSecondsPerDay;
 }
 
+int SecondOfMinute(DateTime t) {
+  const auto total = static_cast<long long>(std::floor(t * kSecondsPerDay + 1e-6));
+  return static_cast<int>(((total % 60) + 60) % 60);
+}
+
 std::string TimeOfDayText(DateTime t) {
   const CalendarTime c = ToCalendar(t);
   char buf[16];

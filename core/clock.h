@@ -46,6 +46,9 @@ struct CalendarTime {
 CalendarTime ToCalendar(DateTime t);
 DateTime FromCalendar(const CalendarTime& c);
 
+// The seconds field (0..59) of the clock time; cheap enough for every query.
+int SecondOfMinute(DateTime t);
+
 std::string TimeOfDayText(DateTime t);  // "hh:mm:ss"
 std::string DateStamp(DateTime t);      // "yyyymmdd"
 

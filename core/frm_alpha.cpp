@@ -160,7 +160,7 @@ void frmAlpha::Timer() {
     const DateTime now = ctx_.Now();
     SecondaryDuty(now);
     // Clear the slot about to be counted.
-    st.PerSecond[(ToCalendar(now).second + 1) % 60] = 0;
+    st.PerSecond[(SecondOfMinute(now) + 1) % 60] = 0;
     if (st.WindowOpen[kMainWindow]) ShowStatus();
     if (TrayState == 1 && now > TrayChanged + Seconds(1)) DoTray(0);
   });
