@@ -18,7 +18,7 @@ scripts/build.sh build-bench -DCMAKE_BUILD_TYPE=Release -DVELL_BENCH=OFF
 work=$(mktemp -d)
 pids=()
 cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${pids[@]}"; do kill_tree "$pid"; done
   for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
   rm -rf "$work"
 }

@@ -1,9 +1,35 @@
 # Shared helpers of the benchmark scripts: CPU accounting of a process and a
 # dnsperf run pinned to the client core.
 
-# Clock ticks of user + system time used so far by pid.
+# pid and all its descendants (NSD serves from forked grandchildren).
+process_tree() {
+  local pids=$1 frontier=$1 next
+  while [ -n "$frontier" ]; do
+    next=$(ps -e -o pid=,ppid= | awk -v parents=" $frontier " 'index(parents, " " $2 " ") {printf "%s ", $1}')
+    pids="$pids $next"
+    frontier=$(echo $next)
+  done
+  echo $pids
+}
+
+# Stops pid and every process below it, by process id; what still runs
+# after half a second (an NSD server child left alone) is killed outright.
+kill_tree() {
+  local tree p
+  tree=$(process_tree "$1")
+  for p in $tree; do kill "$p" 2>/dev/null || true; done
+  sleep 0.5
+  for p in $tree; do kill -9 "$p" 2>/dev/null || true; done
+}
+
+# Clock ticks of user + system time used so far by pid and its descendants.
 cpu_ticks() {
-  awk '{print $14 + $15}' "/proc/$1/stat"
+  local total=0 p
+  for p in $(process_tree "$1"); do
+    # utime and stime, counted after the command name (which may hold blanks)
+    [ -r "/proc/$p/stat" ] && total=$((total + $(sed 's/.*) //' "/proc/$p/stat" | awk '{print $12 + $13}')))
+  done
+  echo "$total"
 }
 
 # run_dnsperf PORT QUERYFILE SECONDS -> prints "qps cpu_share" for server pid $SERVER_PID

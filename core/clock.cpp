@@ -38,9 +38,13 @@ constexpr long long kEpochOffset = 25569;
 DateTime SystemClock::Now() const {
   timespec ts{};
   clock_gettime(CLOCK_REALTIME, &ts);
-  tm local{};
-  localtime_r(&ts.tv_sec, &local);
-  const double local_seconds = static_cast<double>(ts.tv_sec) + static_cast<double>(local.tm_gmtoff) +
+  if (ts.tv_sec / 60 != offset_minute_) {
+    tm local{};
+    localtime_r(&ts.tv_sec, &local);
+    offset_seconds_ = local.tm_gmtoff;
+    offset_minute_ = ts.tv_sec / 60;
+  }
+  const double local_seconds = static_cast<double>(ts.tv_sec) + static_cast<double>(offset_seconds_) +
                                static_cast<double>(ts.tv_nsec) / 1e9;
   return local_seconds / kSecondsPerDay + static_cast<double>(kEpochOffset);
 }

@@ -23,6 +23,13 @@ class Clock {
 class SystemClock final : public Clock {
  public:
   DateTime Now() const override;
+
+ private:
+  // The offset from UTC, looked up again once a minute: Now() runs for
+  // every query, and a time-zone conversion each time costs more than the
+  // rest of the clock.
+  mutable long long offset_minute_ = -1;
+  mutable long offset_seconds_ = 0;
 };
 
 // A clock that stands still until a test moves it.

@@ -114,7 +114,7 @@ void frmAlpha::SendFromWSDNS2(const std::string& ip, const std::string& msg) {
 void frmAlpha::SendAnswer(const std::string& ip, long port, const std::string& msg) {
   Trap(ctx_.errors, "frmAlpha SendAnswer", [&] {
     if (!WSDNS) return;  // paused: the service socket is closed
-    WSDNS->SendTo(ip, static_cast<uint16_t>(port), msg);
+    WSDNS->QueueTo(ip, static_cast<uint16_t>(port), msg);
     DoTray(1);
   });
 }

@@ -59,6 +59,10 @@ class UdpSocket {
   // Sends one datagram; an unbound socket is bound to a system-chosen port
   // first.
   void SendTo(const std::string& host, uint16_t port, const std::string& data);
+  // Like SendTo, but while this socket's own arrivals are being handled the
+  // datagram waits and leaves with the others of the batch, in order, in one
+  // system call. A failure then comes as OnError, not as an exception.
+  void QueueTo(const std::string& host, uint16_t port, const std::string& data);
   void Close();
 
   uint16_t LocalPort() const;

@@ -1,48 +1,114 @@
 #include <sys/socket.h>
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
+#include <vector>
 
 #include "core/platform/socket.h"
 #include "core/platform/socket_core.h"
 
 namespace vell {
 
+namespace {
+
+// A few datagrams per wake-up save loop turns and system calls under load;
+// the rest stay ready for the next turn, so other sources are not starved.
+constexpr unsigned kPerWakeup = 32;
+
+struct Outgoing {
+  sockaddr_in to;
+  std::string data;
+};
+
+}  // namespace
+
 struct UdpSocket::Impl : sockets::SocketCore<UdpSocket> {
   using SocketCore::SocketCore;
 
   void OnReady(bool readable, bool writable) override;
-  // 0 with a datagram in d, or the errno of the failed receive.
-  int Receive(Datagram& d) const;
+  // The number of datagrams received into the buffers, or -errno.
+  int ReceiveBatch();
+  void Deliver(int count);
+  void Flush();
 
   bool broadcast = false;
+  // Receive buffers, made on the first arrival.
+  std::vector<std::array<char, 65535>> buffers;
+  std::array<sockaddr_in, kPerWakeup> senders{};
+  std::array<mmsghdr, kPerWakeup> headers{};
+  std::array<iovec, kPerWakeup> vectors{};
+  // Replies queued while a batch of arrivals is delivered.
+  bool delivering = false;
+  std::vector<Outgoing> queued;
 };
 
-int UdpSocket::Impl::Receive(Datagram& d) const {
-  // One buffer for all sockets: the datagram is copied out before any
-  // handler (which might receive on another socket) runs.
-  static char buffer[65535];
-  sockaddr_in from{};
-  socklen_t len = sizeof from;
-  const ssize_t n = recvfrom(fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &len);
-  if (n < 0) return errno;
-  d.data.assign(buffer, static_cast<size_t>(n));
-  d.host = sockets::HostText(from);
-  d.port = ntohs(from.sin_port);
-  return 0;
+int UdpSocket::Impl::ReceiveBatch() {
+  if (buffers.empty()) buffers.resize(kPerWakeup);
+  for (unsigned i = 0; i < kPerWakeup; ++i) {
+    vectors[i] = {buffers[i].data(), buffers[i].size()};
+    headers[i] = {};
+    headers[i].msg_hdr.msg_name = &senders[i];
+    headers[i].msg_hdr.msg_namelen = sizeof senders[i];
+    headers[i].msg_hdr.msg_iov = &vectors[i];
+    headers[i].msg_hdr.msg_iovlen = 1;
+  }
+  const int n = recvmmsg(fd, headers.data(), kPerWakeup, MSG_DONTWAIT, nullptr);
+  return n < 0 ? -errno : n;
+}
+
+void UdpSocket::Impl::Deliver(int count) {
+  const auto keep = shared_from_this();  // a handler may destroy the socket
+  delivering = true;
+  for (int i = 0; i < count; ++i) {
+    Datagram d;
+    d.data.assign(buffers[i].data(), headers[i].msg_len);
+    d.host = sockets::HostText(senders[i]);
+    d.port = ntohs(senders[i].sin_port);
+    if (!Raise(&UdpSocket::OnDataArrival, d)) break;
+  }
+  delivering = false;
+  Flush();
 }
 
 void UdpSocket::Impl::OnReady(bool readable, bool /*writable*/) {
-  // A few datagrams per wake-up save loop turns under load; the rest stay
-  // ready for the next turn, so other sources are not starved.
-  constexpr int kPerWakeup = 32;
-  for (int i = 0; readable && i < kPerWakeup; ++i) {
-    Datagram d;
-    const int err = Receive(d);
-    if (err == EAGAIN || err == EINTR) return;
-    // A receive error is reported but leaves the socket open.
-    const bool alive = err != 0 ? RaiseError(err) : Raise(&UdpSocket::OnDataArrival, d);
-    if (!alive) return;
+  if (!readable || fd < 0) return;
+  const int n = ReceiveBatch();
+  if (n == -EAGAIN || n == -EINTR) return;
+  // A receive error is reported but leaves the socket open.
+  if (n < 0) {
+    RaiseError(-n);
+    return;
   }
+  Deliver(n);
+}
+
+// The replies of one batch leave in one system call.
+void UdpSocket::Impl::Flush() {
+  size_t done = 0;
+  while (done < queued.size() && fd >= 0) {
+    const size_t count = std::min<size_t>(queued.size() - done, kPerWakeup);
+    std::array<mmsghdr, kPerWakeup> out{};
+    std::array<iovec, kPerWakeup> iov{};
+    for (size_t i = 0; i < count; ++i) {
+      Outgoing& o = queued[done + i];
+      iov[i] = {o.data.data(), o.data.size()};
+      out[i].msg_hdr.msg_name = &o.to;
+      out[i].msg_hdr.msg_namelen = sizeof o.to;
+      out[i].msg_hdr.msg_iov = &iov[i];
+      out[i].msg_hdr.msg_iovlen = 1;
+    }
+    const int sent = sendmmsg(fd, out.data(), static_cast<unsigned>(count), 0);
+    if (sent <= 0) {
+      // The failed reply is lost; the others still go.
+      const int err = sent < 0 ? errno : EAGAIN;
+      ++done;
+      if (!RaiseError(err)) break;
+    } else {
+      done += static_cast<size_t>(sent);
+    }
+  }
+  queued.clear();
 }
 
 UdpSocket::UdpSocket(EventLoop& loop) : impl_(std::make_shared<Impl>(loop, this, true)) {}
@@ -72,7 +138,18 @@ void UdpSocket::SendTo(const std::string& host, uint16_t port, const std::string
   }
 }
 
-void UdpSocket::Close() { impl_->Close(); }
+void UdpSocket::QueueTo(const std::string& host, uint16_t port, const std::string& data) {
+  if (!impl_->delivering) {
+    SendTo(host, port, data);
+    return;
+  }
+  impl_->queued.push_back({sockets::ParseAddress(host, port, true), data});
+}
+
+void UdpSocket::Close() {
+  impl_->queued.clear();
+  impl_->Close();
+}
 
 uint16_t UdpSocket::LocalPort() const { return impl_->LocalPort(); }
 
