@@ -53,6 +53,22 @@ TEST_F(UdpSocketTest, EachDatagramArrivesWholeWithItsSender) {
   }
 }
 
+TEST_F(UdpSocketTest, RepliesQueuedDuringABatchAllLeaveInOrder) {
+  server.OnDataArrival = [this](const Datagram& d) { server.QueueTo(d.host, d.port, "re:" + d.data); };
+  UdpSocket client(loop);
+  client.Bind(0, kLoopback);
+  std::vector<std::string> replies;
+  client.OnDataArrival = [&](const Datagram& d) { replies.push_back(d.data); };
+  for (int i = 0; i < 40; ++i) client.SendTo(kLoopback, server.LocalPort(), std::to_string(i));
+  ASSERT_TRUE(RunUntil(loop, [&] { return replies.size() == 40; }));
+  for (int i = 0; i < 40; ++i) EXPECT_EQ(replies[i], "re:" + std::to_string(i));
+
+  // Outside a batch it sends at once.
+  server.QueueTo(kLoopback, client.LocalPort(), "direct");
+  ASSERT_TRUE(RunUntil(loop, [&] { return replies.size() == 41; }));
+  EXPECT_EQ(replies.back(), "direct");
+}
+
 TEST_F(UdpSocketTest, UnboundSocketGetsAnEphemeralPortOnFirstSendAndReceivesReplies) {
   UdpSocket client(loop);
   EXPECT_EQ(client.State(), kSockClosed);
