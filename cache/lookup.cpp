@@ -5,25 +5,15 @@
 #include "cache/cache.h"
 #include "core/context.h"
 #include "dhcp/lease_records.h"
+#include "dns/header.h"
 #include "dns/record_data.h"
 
 namespace vell {
 
 namespace {
 
-constexpr int16_t kTypeAny = 255;
-constexpr int16_t kNameError = 3;
-
-// Exchange of MX data and target of SRV data: the name after the numbers.
-constexpr size_t kMxNameOffset = 2;
-constexpr size_t kSrvNameOffset = 6;
-
 // A record is valid up to and including its time-out moment.
 bool Valid(const clDNSRecord& record, DateTime now) { return record.mTimeOut >= now; }
-
-std::string NameInData(const std::string& data, size_t offset) {
-  return offset < data.size() ? data.substr(offset) : std::string();
-}
 
 }  // namespace
 
@@ -47,12 +37,13 @@ bool clDNSCache::AnswerFromName(clDNSAnswer& answer, const std::string& ReqName,
     const RecordPtr& record = records_[i];
     if (!Valid(*record, now)) continue;  // expired: left for the sweep
     const int type = record->RecType;
-    if (type < kNegativeType && ReqType == kTypeAny) {
+    if (type < kNegativeType && ReqType == kTypeANY) {
       answer.Section2.push_back(record);
     } else if (type == ReqType) {
       answer.Section2.push_back(record);
-      if (ReqType == kTypeMX) AddAddl(answer, NameInData(record->Data, kMxNameOffset));
-      if (ReqType == kTypeSRV) AddAddl(answer, NameInData(record->Data, kSrvNameOffset));
+      if (ReqType == kTypeMX || ReqType == kTypeSRV) {
+        AddAddl(answer, std::string(NameAfterNumbers(ReqType, record->Data)));
+      }
     } else if (type == kTypeCNAME) {
       answer.Section2.push_back(record);
       return false;
@@ -67,11 +58,11 @@ bool clDNSCache::AnswerFromName(clDNSAnswer& answer, const std::string& ReqName,
 // cached; without it the entry is passed over.
 bool clDNSCache::AnswerNegative(clDNSAnswer& answer, const clDNSRecord& entry, bool RDFlag, bool Quickie) {
   if (Quickie) {
-    answer.RCode = kNameError;
+    answer.RCode = header::kRCodeNameError;
     return true;
   }
   if (entry.RecType == kNameErrorType) {
-    answer.RCode = kNameError;
+    answer.RCode = header::kRCodeNameError;
     if (RDFlag) return true;
   }
   if (const RecordPtr* soa = FindValid(entry.Data, kTypeSOA)) {

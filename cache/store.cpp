@@ -5,25 +5,20 @@
 
 #include "cache/cache.h"
 #include "core/context.h"
+#include "dns/header.h"
 #include "dns/record_data.h"
 
 namespace vell {
 
-namespace {
-
-constexpr int16_t kNameError = 3;
-
-}  // namespace
-
 void clDNSCache::CacheAdd(clDNSAnswer& answer) {
   Trap(ctx_.errors, "clDNSCache CacheAdd", [&] {
     if (answer.TC) return;  // a truncated response is incomplete: learn nothing from it
-    if (answer.Section2.empty() || answer.RCode == kNameError) {
+    if (answer.Section2.empty() || answer.RCode == header::kRCodeNameError) {
       if (answer.Section3.size() == 1 && answer.Section3[0]->RecType == kTypeSOA) {
         StoreNegative(answer);
         return;
       }
-      if (answer.RCode == kNameError) return;
+      if (answer.RCode == header::kRCodeNameError) return;
     }
     StorePositive(answer);
   });
@@ -34,8 +29,8 @@ void clDNSCache::StoreNegative(const clDNSAnswer& answer) {
   if (!answer.RqName.empty()) {
     auto entry = std::make_shared<clDNSRecord>();
     entry->Name = answer.RqName;
-    entry->RecType =
-        answer.RCode == kNameError ? kNameErrorType : CheckedInt16(answer.RqType + kNegativeType);
+    entry->RecType = answer.RCode == header::kRCodeNameError ? kNameErrorType
+                                                             : CheckedInt16(answer.RqType + kNegativeType);
     entry->Data = soa->Name;
     entry->SetTTL(ctx_.clock, ReadSoaData(soa->Data).minimum);
     StoreReplacing(entry);

@@ -26,6 +26,8 @@ constexpr unsigned kRD = 0x01;
 // Flags 2 (octet 4). The Z bits (0x70) are written 0 and never read.
 constexpr unsigned kRA = 0x80;
 constexpr unsigned kRCodeMask = 0x0F;
+constexpr int16_t kRCodeServerFailure = 2;
+constexpr int16_t kRCodeNameError = 3;
 
 // Opcodes this server acts on.
 constexpr int kOpQuery = 0;

@@ -82,4 +82,13 @@ std::vector<std::string> ReadTxtData(const std::string& data) {
   return strings;
 }
 
+std::string_view NameAfterNumbers(int16_t lookup_type, const std::string& data) {
+  constexpr size_t kMxNumbers = 2;   // preference
+  constexpr size_t kSrvNumbers = 6;  // priority, weight, port
+  const size_t from = lookup_type == kTypeMX    ? kMxNumbers
+                      : lookup_type == kTypeSRV ? kSrvNumbers
+                                                : data.size();
+  return from < data.size() ? std::string_view(data).substr(from) : std::string_view();
+}
+
 }  // namespace vell

@@ -44,6 +44,11 @@ enum RecordType : int16_t {
 // A question type only: every record of the name.
 constexpr int16_t kTypeANY = 255;
 
+// What a lookup of type MX or SRV adds addresses for: the data after the
+// numbers (the exchange, the target), whatever the record's own type.
+// Empty for other lookup types and for short data.
+std::string_view NameAfterNumbers(int16_t lookup_type, const std::string& data);
+
 struct SoaData {
   std::string primary;  // up to the first zero octet (all of Data if none)
   std::string mailbox;

@@ -4,18 +4,13 @@
 
 #include "core/context.h"
 #include "dhcp/lease_records.h"
+#include "dns/header.h"
 #include "dns/record_data.h"
 #include "zones/auth_data.h"
 
 namespace vell {
 
 namespace {
-
-constexpr int16_t kTypeAny = 255;
-constexpr int16_t kNameError = 3;
-// Where the exchange of MX data and the target of SRV data begin.
-constexpr size_t kMxNameOffset = 2;
-constexpr size_t kSrvNameOffset = 6;
 
 // The most specific zone whose name is a label-aligned suffix of name;
 // the root zone only for "." itself.
@@ -29,10 +24,6 @@ const clZone* SelectZone(const ZoneList& zones, std::string_view name) {
     if (dot == std::string_view::npos || dot == 0) return nullptr;
     pos = dot + 1;
   }
-}
-
-std::string_view Tail(const std::string& data, size_t from) {
-  return from < data.size() ? std::string_view(data).substr(from) : std::string_view();
 }
 
 class Lookup {
@@ -50,7 +41,7 @@ class Lookup {
       const Wildcard wildcard = zone_.HasWildcards ? AddWildcards() : Wildcard::kNone;
       if (wildcard == Wildcard::kAnswered) return;
       if (wildcard == Wildcard::kNone) {
-        answer_.RCode = kNameError;
+        answer_.RCode = header::kRCodeNameError;
         if (RDFlag || Quickie) return;
       }
     }
@@ -106,14 +97,13 @@ class Lookup {
 
   // A CNAME answers every type; following it is the caller's business.
   bool Matches(const clDNSRecord& rec) const {
-    return rec.RecType == type_ || type_ == kTypeAny || rec.RecType == kTypeCNAME;
+    return rec.RecType == type_ || type_ == kTypeANY || rec.RecType == kTypeCNAME;
   }
 
   void AddAnswer(const RecordPtr& rec) {
     const std::string& data = rec->Data;
     answer_.Section2.push_back(rec);
-    if (type_ == kTypeMX) AddAddresses(Tail(data, kMxNameOffset));
-    if (type_ == kTypeSRV) AddAddresses(Tail(data, kSrvNameOffset));
+    if (type_ == kTypeMX || type_ == kTypeSRV) AddAddresses(NameAfterNumbers(type_, data));
   }
 
   // Whether the name has records of any type.
