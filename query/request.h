@@ -69,10 +69,6 @@ class clDNSRequest {
   // Merges an answer for the address of server Name into the candidates.
   void AddNSAns(const std::shared_ptr<clDNSAnswer>& RtAns, const std::string& Name);
 
-  // Candidate name servers (read by tests and by the timer's walk).
-  const std::vector<clNServ>& Candidates() const { return NSCol; }
-  const std::string& CandidateZone() const { return NSZone; }
-
  private:
   // Makes found the answer, or adds its records to those collected so far;
   // true when a CNAME is to be followed, otherwise the reply has been sent.
@@ -90,8 +86,8 @@ class clDNSRequest {
   void ExpandAddresses(const RecordList& additional);
   void CreateSubRequest(int32_t flag, const std::string& Name);
 
-  // Steps of AskNS (ask_ns.cpp). Each returns true when AskNS is to start
-  // over, false when it is done.
+  // Steps of AskNS (ask_ns.cpp). Those returning bool return true when
+  // AskNS is to start over, false when it is done.
   bool AskNextServer();
   bool AskAddressed(int16_t min_count);
   bool FindAddressLocally(int16_t min_count);
@@ -109,6 +105,7 @@ class clDNSRequest {
   void LameServer(int32_t id);
   // The address an outgoing query was sent to; forgets every query to it.
   std::string ForgetQueriesTo(int32_t id);
+
   void FillSection(const clDNSAnswer& src);
   void ClearExtra();
   bool RedoCNAME();
