@@ -16,6 +16,7 @@
 #include "core/process_state.h"
 #include "core/support_report.h"
 #include "dhcp/lease.h"
+#include "query/query_ids.h"
 #include "query/request_queue.h"
 #include "zones/auth_data.h"
 
@@ -63,6 +64,8 @@ struct Context {
   clDNSCache Cache{*this};
   // The requests being answered.
   RequestQueue Requests{*this};
+  // Identifiers of the queries sent to other servers.
+  QueryIdCounter QueryIds;
 };
 
 }  // namespace vell

@@ -1,12 +1,14 @@
 #include "query/request.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 #include "core/context.h"
 #include "core/error_report.h"
 #include "core/front_end.h"
 #include "dns/tables.h"
 #include "query/reply_writer.h"
+#include "query/request_queue.h"
 
 namespace vell {
 
@@ -56,10 +58,13 @@ void clDNSRequest::ProcRequest() {
         SendReply();
         return;
       }
-      // Recursion (forwarders, the closest known delegation, or the root
-      // servers for a sub-request) is not built yet; until it is, these
-      // requests end as when no name server is known at all.
-      EndWithoutServers();
+      if (ctx_.settings.RECURSIONOUT) {
+        StartForwarding();
+      } else if (Level == 0 || requestID != kFromRoot) {
+        StartFromDelegation(*auth, *cached);
+      } else {
+        StartAtRoot();
+      }
       return;
     }
   });
@@ -82,26 +87,6 @@ bool clDNSRequest::Take(const std::shared_ptr<clDNSAnswer>& found, bool clear_aa
 void clDNSRequest::EndWithoutServers() {
   if (Answer->Section2.empty()) Answer->RCode = 2;
   SendReply();
-}
-
-void clDNSRequest::AskNS() {
-  Trap(ctx_.errors, "clDNSRequest AskNS", [&] {
-    State = kWaitingForServer;
-    // Choosing and asking candidates belongs to the resolver, which is not
-    // built yet; with no candidate left the request ends.
-    EndWithoutServers();
-  });
-}
-
-void clDNSRequest::ProcAnswer(const std::shared_ptr<clDNSAnswer>& response) {
-  Trap(ctx_.errors, "clDNSRequest ProcAnswer", [&] {
-    if (!response->RqName.empty() && (response->RqName != LookupName || response->RqType != RequestType)) {
-      return;  // an answer to some other question
-    }
-    // Referrals, server failures and lame servers are the resolver's to
-    // handle; until it exists every matching response is final.
-    if (Take(response, true)) ProcRequest();
-  });
 }
 
 void clDNSRequest::TagReply(const std::shared_ptr<clDNSAnswer>& RtAns) {
@@ -127,9 +112,21 @@ void clDNSRequest::SendReply() {
     if (ctx_.settings.AUTOCNAME) CNAMERes();
     State = kAnswered;
     for (const RequestPtr& tagged : TagRequests) tagged->TagReply(Answer);
+    if (Level >= 1) {
+      DeliverToParent();
+      return;
+    }
     LogReply();
     Deliver(WriteReply(ctx_, *this, *Answer));
   });
+}
+
+void clDNSRequest::DeliverToParent() {
+  const RequestPtr parent = ctx_.Requests.Find(RequestIP);
+  // Reported like any failure of SendReply: the parent was dropped.
+  if (parent == nullptr) throw std::runtime_error("no active request " + RequestIP);
+  parent->AddNSAns(Answer, RequestName);
+  parent->AskNS();
 }
 
 void clDNSRequest::LogReply() {

@@ -76,6 +76,18 @@ void RequestQueue::AdmitUDP(const std::shared_ptr<clDNSRequest>& request) {
   ProcRequestQue();
 }
 
+void RequestQueue::AddSubRequest(const std::shared_ptr<clDNSRequest>& request) {
+  Add(request);
+  ProcRequestQue();
+}
+
+std::shared_ptr<clDNSRequest> RequestQueue::Find(const std::string& key) const {
+  for (const auto& request : active_) {
+    if (request->RequestKey == key) return request;
+  }
+  return nullptr;
+}
+
 void RequestQueue::QueTCPRequest(int32_t ID, bool RD, const std::string& Name, int16_t QType, int16_t QClass,
                                  const std::string& IP, int32_t Port) {
   Trap(ctx_.errors, "modDNS QueTCPRequest", [&] {

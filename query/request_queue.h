@@ -23,6 +23,11 @@ class RequestQueue {
   // A query from a TCP connection; Port is the negated connection number.
   void QueTCPRequest(int32_t ID, bool RD, const std::string& Name, int16_t QType, int16_t QClass,
                      const std::string& IP, int32_t Port);
+  // A sub-request skips the duplicate and limit checks; it is processed
+  // now unless another request is being processed.
+  void AddSubRequest(const std::shared_ptr<clDNSRequest>& request);
+  // The active request with that key, or nullptr.
+  std::shared_ptr<clDNSRequest> Find(const std::string& key) const;
   // Processes every queued request; returns at once while busy.
   void ProcRequestQue();
   // The timer's walk: requests whose outgoing query went unanswered ask again.

@@ -1,0 +1,136 @@
+#!/usr/bin/env bash
+# Cache-hit answers per second of caching forwarders: vellmain, Unbound,
+# PowerDNS Recursor and dnsmasq, each single-threaded on core 0 and
+# forwarding to NSD (bench.test., 10,000 names), the cache warmed first,
+# loaded by dnsperf on core 1, in one run. Prints rate, CPU share, rate per
+# server core and the ratios. Then the time to resolve cold names through a
+# loopback tree (root 127.0.0.2, test. 127.0.0.3, bench.test. 127.0.0.4,
+# all on port 53), by vellmain and by Unbound.
+# Run on demand: bench/recursive.sh [seconds]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=${1:-10}
+. bench/lib.sh
+
+for p in dnsperf nsd unbound pdns-recursor dnsmasq-base bc; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" ||
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$p" >/dev/null
+done
+scripts/build.sh build-bench -DCMAKE_BUILD_TYPE=Release -DVELL_BENCH=OFF
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill_tree "$pid"; done
+  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+spawn() { "$@" >/dev/null 2>&1 & pids+=($!); }
+
+# The tree, one NSD per server address, on core 1 beside dnsperf.
+soa='@ IN SOA ns.test. hostmaster.test. ( 1 3600 600 86400 3600 )'
+mkdir -p "$work/root" "$work/tld" "$work/bench"
+printf '$TTL 3600\n%s\n@ NS a.root.\na.root. A 127.0.0.2\ntest. NS ns.test.\nns.test. A 127.0.0.3\n' "$soa" >"$work/root/zone"
+printf '$TTL 3600\n%s\n@ NS ns.test.\nns A 127.0.0.3\nbench NS ns.bench\nns.bench A 127.0.0.4\n' "$soa" >"$work/tld/zone"
+{
+  printf '$TTL 3600\n%s\n@ NS ns\nns A 127.0.0.4\n' "$soa"
+  for i in $(seq 1 10000); do echo "host$i A 10.$((i / 65536)).$((i / 256 % 256)).$((i % 256))"; done
+} >"$work/bench/zone"
+for entry in "root 127.0.0.2 ." "tld 127.0.0.3 test." "bench 127.0.0.4 bench.test."; do
+  set -- $entry
+  cat >"$work/$1/nsd.conf" <<CONF
+server:
+  ip-address: $2@53
+  server-count: 1
+  username: ""
+  database: ""
+  pidfile: "$work/$1/nsd.pid"
+  xfrdfile: "$work/$1/xfrd.state"
+  zonelistfile: "$work/$1/zone.list"
+  verbosity: 0
+remote-control:
+  control-enable: no
+zone:
+  name: "$3"
+  zonefile: "$work/$1/zone"
+CONF
+  spawn taskset -c 1 nsd -d -c "$work/$1/nsd.conf"
+done
+printf '.  3600000 NS A.ROOT.\r\nA.ROOT. 3600000 A 127.0.0.2\r\n' >"$work/named.root"
+for i in $(seq 1 10000); do echo "host$i.bench.test A"; done | shuf >"$work/queries"
+
+# vellmain: forwarding, logging off.
+mkdir -p "$work/vell"
+printf 'StartMini: YES\r\nDNSBind: 127.0.0.1\r\nMaxActDNSReq: 1000\r\nRecursionOut: YES\r\nNS: 127.0.0.4\r\n' \
+  >"$work/vell/vellion.ini"
+spawn taskset -c 0 build-bench/vellmain -n --home "$work/vell" --dns-port 5501
+vell_pid=$!
+
+cat >"$work/unbound.conf" <<CONF
+server:
+  interface: 127.0.0.1@5502
+  num-threads: 1
+  username: ""
+  chroot: ""
+  directory: "$work"
+  pidfile: "$work/unbound.pid"
+  do-not-query-localhost: no
+  access-control: 127.0.0.0/8 allow
+  msg-cache-size: 64m
+  rrset-cache-size: 64m
+  verbosity: 0
+forward-zone:
+  name: "bench.test."
+  forward-addr: 127.0.0.4@53
+CONF
+spawn taskset -c 0 unbound -d -c "$work/unbound.conf"
+unbound_pid=$!
+
+mkdir -p "$work/pdns"
+spawn taskset -c 0 pdns_recursor --local-address=127.0.0.1 --local-port=5503 --threads=1 \
+  --pdns-distributes-queries=no --forward-zones=bench.test=127.0.0.4 --socket-dir="$work/pdns" \
+  --config-dir="$work/pdns" --max-cache-entries=100000 --loglevel=0 --daemon=no
+pdns_pid=$!
+
+spawn taskset -c 0 dnsmasq -k --no-resolv --no-hosts --listen-address=127.0.0.1 --bind-interfaces -p 5504 \
+  --server=/bench.test/127.0.0.4 --cache-size=20000 --pid-file="$work/dnsmasq.pid" --user=root
+dnsmasq_pid=$!
+
+for port in 5501 5502 5503 5504; do wait_udp "$port" host1.bench.test; done
+
+printf '%-10s %12s %10s %16s\n' server "queries/s" "cpu share" "queries/s/core"
+declare -A per_core
+for entry in "vellmain 5501 $vell_pid" "unbound 5502 $unbound_pid" "pdns 5503 $pdns_pid" "dnsmasq 5504 $dnsmasq_pid"; do
+  set -- $entry
+  SERVER_PID=$3
+  taskset -c 1 dnsperf -s 127.0.0.1 -p "$2" -d "$work/queries" -n 1 -q 50 >/dev/null 2>&1  # warm the cache
+  read -r qps share < <(run_dnsperf "$2" "$work/queries" "$seconds")
+  per_core[$1]=$(echo "$qps / $share" | bc -l)
+  printf '%-10s %12.0f %10.2f %16.0f\n' "$1" "$qps" "$share" "${per_core[$1]}"
+done
+for peer in unbound pdns dnsmasq; do
+  printf 'vellmain / %-8s per core: %.2f\n' "$peer" "$(echo "${per_core[vellmain]} / ${per_core[$peer]}" | bc -l)"
+done
+
+# Cold names through the tree: each resolver starts with an empty cache.
+mkdir -p "$work/vcold"
+cp "$work/named.root" "$work/vcold/"
+printf 'StartMini: YES\r\nDNSBind: 127.0.0.1\r\n' >"$work/vcold/vellion.ini"
+spawn taskset -c 0 build-bench/vellmain -n --home "$work/vcold" --dns-port 5511
+sed -e 's/@5502/@5512/' -e '/^forward-zone/,$d' -e "s|pidfile: .*|pidfile: \"$work/u2.pid\"|" "$work/unbound.conf" >"$work/ucold.conf"
+tr -d '\r' <"$work/named.root" >"$work/unbound.root"
+printf '  root-hints: "%s"\n  qname-minimisation: no\n' "$work/unbound.root" >>"$work/ucold.conf"
+spawn taskset -c 0 unbound -d -c "$work/ucold.conf"
+sleep 2
+for entry in "vellmain 5511" "unbound 5512"; do
+  set -- $entry
+  total=0
+  for i in 1 2 3 4 5; do
+    ms=$(dig +tries=1 +time=3 @127.0.0.1 -p "$2" "host$((i * 7)).bench.test" A | awk '/Query time:/ {print $4}')
+    answer=$(dig +short +tries=1 +time=3 @127.0.0.1 -p "$2" "host$((i * 7)).bench.test" A)
+    [ -n "$answer" ] || { echo "$1: no answer for a cold name (are root hints loaded?)"; continue 2; }
+    total=$((total + ms))
+  done
+  printf '%-10s cold name through the tree: %d ms on average of 5\n' "$1" $((total / 5))
+done

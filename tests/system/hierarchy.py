@@ -1,0 +1,246 @@
+"""A small DNS tree of real NSD servers on 127.0.0.2-6, all on one port,
+plus scripted responders written with dnspython for servers that misbehave
+on purpose."""
+
+import os
+import socket
+import subprocess
+import threading
+import time
+
+import dns.message
+import dns.query
+import dns.rrset
+
+SOA = "@ SOA ns.tld. admin.tld. 1 3600 600 86400 300\n"
+
+# server address -> {zone: records}; each zone gets its SOA in front.
+SERVERS = {
+    "127.0.0.2": {
+        ".": """
+@ NS a.root.
+a.root. A 127.0.0.2
+test. NS ns.tld.
+org. NS ns.tld.
+arpa. NS ns.tld.
+ns.tld. A 127.0.0.3
+""",
+    },
+    "127.0.0.3": {
+        "test.": """
+@ NS ns.tld.
+example NS ns1.example
+ns1.example A 127.0.0.4
+outside NS ns.hoster.org.
+lab NS ns.lab
+ns.lab A 127.0.0.5
+lame NS ns.lame
+ns.lame A 127.0.0.2
+slow NS ns.slow
+slow NS ns.hoster.org.
+ns.slow A 127.0.0.9
+spoof NS ns.spoof
+ns.spoof A 127.0.0.8
+wrongq NS ns.wrongq
+ns.wrongq A 127.0.0.8
+""",
+        "org.": """
+@ NS ns.tld.
+example NS ns1.example
+ns1.example A 127.0.0.5
+hoster NS ns1.hoster
+ns1.hoster A 127.0.0.5
+""",
+        "arpa.": """
+@ NS ns.tld.
+2.0.192.in-addr NS ns.2.0.192.in-addr
+ns.2.0.192.in-addr A 127.0.0.4
+""",
+    },
+    "127.0.0.4": {
+        "example.test.": """
+@ NS ns1
+ns1 A 127.0.0.4
+www A 192.0.2.80
+alias CNAME web.example.org.
+""",
+        "2.0.192.in-addr.arpa.": """
+@ NS ns
+ns A 127.0.0.4
+80 PTR www.example.test.
+""",
+    },
+    "127.0.0.5": {
+        "example.org.": """
+@ NS ns1
+ns1 A 127.0.0.5
+web CNAME www.example.test.
+""",
+        "hoster.org.": """
+@ NS ns1
+ns1 A 127.0.0.5
+ns A 127.0.0.6
+""",
+        "lab.test.": """
+@ NS ns
+ns A 127.0.0.5
+sub NS ns.sub
+ns.sub 0 A 127.0.0.6
+""",
+    },
+    "127.0.0.6": {
+        "outside.test.": """
+@ NS ns.hoster.org.
+www A 192.0.2.81
+""",
+        "sub.lab.test.": """
+@ NS ns
+ns 0 A 127.0.0.6
+www A 192.0.2.82
+www2 A 192.0.2.84
+""",
+        "slow.test.": """
+@ NS ns
+@ NS ns.hoster.org.
+ns A 127.0.0.9
+www A 192.0.2.83
+""",
+    },
+}
+
+ROOT_HINTS = """\
+; the root server of the test tree
+.          3600000  NS  A.ROOT.
+A.ROOT.    3600000  A   127.0.0.2
+"""
+
+
+def _children(pid):
+    out = subprocess.run(["ps", "-e", "-o", "pid=,ppid="], capture_output=True, text=True).stdout
+    pairs = [line.split() for line in out.splitlines()]
+    return [int(p) for p, pp in pairs if int(pp) == pid]
+
+
+def kill_tree(pid):
+    """Stops pid and every process below it (NSD forks its servers)."""
+    tree, frontier = [pid], [pid]
+    while frontier:
+        frontier = [c for p in frontier for c in _children(p)]
+        tree += frontier
+    for p in tree:
+        try:
+            os.kill(p, 15)
+        except ProcessLookupError:
+            pass
+
+
+def _nsd_conf(directory, ip, port, zones):
+    lines = [
+        "server:",
+        f"  ip-address: {ip}@{port}",
+        "  server-count: 1",
+        '  username: ""',
+        '  chroot: ""',
+        f"  zonesdir: {directory}",
+        f"  pidfile: {directory}/nsd.pid",
+        f"  zonelistfile: {directory}/zone.list",
+        f"  xfrdfile: {directory}/xfrd.state",
+        '  database: ""',
+        f"  logfile: {directory}/nsd.log",
+        "  verbosity: 0",
+        "remote-control:",
+        "  control-enable: no",
+    ]
+    for zone in zones:
+        lines += ["zone:", f'  name: "{zone}"', f"  zonefile: {zone}zone"]
+    return "\n".join(lines) + "\n"
+
+
+def _ready(ip, port, zone):
+    query = dns.message.make_query(zone, "SOA")
+    for _ in range(50):
+        try:
+            dns.query.udp(query, ip, port=port, timeout=0.2)
+            return
+        except (dns.exception.Timeout, OSError):
+            time.sleep(0.1)
+    raise RuntimeError(f"NSD on {ip}:{port} did not answer")
+
+
+class Hierarchy:
+    """One NSD process per server address of SERVERS."""
+
+    def __init__(self, directory, port):
+        self.port = port
+        self.procs = []
+        for ip, zones in SERVERS.items():
+            d = os.path.join(directory, ip)
+            os.makedirs(d)
+            for zone, records in zones.items():
+                with open(os.path.join(d, zone + "zone"), "w") as f:
+                    f.write(f"$ORIGIN {zone}\n$TTL 3600\n" + SOA + records)
+            with open(os.path.join(d, "nsd.conf"), "w") as f:
+                f.write(_nsd_conf(d, ip, port, zones))
+            self.procs.append(subprocess.Popen(["nsd", "-d", "-c", os.path.join(d, "nsd.conf")],
+                                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+        for ip, zones in SERVERS.items():
+            _ready(ip, port, next(iter(zones)))
+
+    def stop(self):
+        """SIGTERM to each NSD, which stops its own children; whatever is
+        left after five seconds is stopped by process id."""
+        for proc in self.procs:
+            proc.terminate()
+        for proc in self.procs:
+            try:
+                proc.wait(timeout=5)
+            except subprocess.TimeoutExpired:
+                kill_tree(proc.pid)
+                proc.wait()
+
+
+class Responder:
+    """A UDP server at ip:port whose answer() decides each reply (None: stay
+    silent); it counts the queries it got."""
+
+    def __init__(self, ip, port, answer=None, delay=0.0):
+        self.answer = answer or (lambda query: None)
+        self.delay = delay
+        self.queries = []
+        self._sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+        self._sock.bind((ip, port))
+        self._sock.settimeout(0.05)
+        self._stop = threading.Event()
+        self._thread = threading.Thread(target=self._serve, daemon=True)
+        self._thread.start()
+
+    def _serve(self):
+        while not self._stop.is_set():
+            try:
+                wire, peer = self._sock.recvfrom(4096)
+            except socket.timeout:
+                continue
+            query = dns.message.from_wire(wire)
+            self.queries.append(query)
+            reply = self.answer(query)
+            if reply is not None:
+                time.sleep(self.delay)
+                self._sock.sendto(reply.to_wire(), peer)
+
+    def stop(self):
+        self._stop.set()
+        self._thread.join(timeout=2)
+        self._sock.close()
+
+
+def reply_with(query, *records, qname=None):
+    """An authoritative reply to query holding records ("name ttl IN A addr")."""
+    reply = dns.message.make_response(query)
+    reply.flags |= dns.flags.AA
+    if qname is not None:
+        reply.question = [dns.rrset.RRset(dns.name.from_text(qname), query.question[0].rdclass,
+                                          query.question[0].rdtype)]
+    for text in records:
+        name, ttl, rdclass, rdtype, data = text.split()
+        reply.answer.append(dns.rrset.from_text(name, int(ttl), rdclass, rdtype, data))
+    return reply

@@ -1,0 +1,111 @@
+// Resolving from the root hints: referrals, glue and sub-requests for
+// server addresses, CNAME restarts, duplicate clients.
+#include <filesystem>
+#include <tuple>
+
+#include "query/query_ids.h"
+#include "resolver_fixture.h"
+
+namespace vell::test {
+namespace {
+
+using ::testing::Contains;
+using ::testing::ElementsAre;
+
+TEST_F(ResolverTest, ReferralsWithGlueAreFollowedDownToTheAnswer) {
+  ClientAsks("www.example.com.");
+  EXPECT_EQ(LastAsked(), "198.51.100.1 www.example.com.");
+  Refer("com.", "a.gtld.", "198.51.100.2");
+  EXPECT_EQ(LastAsked(), "198.51.100.2 www.example.com.");
+  Refer("example.com.", "ns1.example.com.", "198.51.100.3");
+  EXPECT_EQ(LastAsked(), "198.51.100.3 www.example.com.");
+  EXPECT_TRUE(sender.answers.empty());
+  Respond(0x84, 0, {{"www.example.com.", kTypeA, "192.0.2.80"}});
+
+  // Iterative queries: no RD, identifiers from the one counter, type A.
+  ASSERT_EQ(sender.requests.size(), 3u);
+  for (int i = 0; i < 3; ++i) {
+    const Reply q = ReadReply(sender.requests[i].msg);
+    EXPECT_EQ(q.id, i + 1);
+    EXPECT_EQ(q.flags1, 0);
+    EXPECT_EQ(q.qtype, kTypeA);
+  }
+  const Reply r = ClientReply();
+  EXPECT_EQ(r.id, 0x4242);
+  EXPECT_FALSE(r.AA());
+  EXPECT_TRUE(r.RA());
+  EXPECT_THAT(Datas(r.answer), ElementsAre("192.0.2.80"));
+  EXPECT_THAT(Logged(), Contains("Sending request to ns1.example.com. (198.51.100.3) for A-record for "
+                                 "www.example.com."));
+
+  // What was learnt answers the next client without any query.
+  sender.answers.clear();
+  ClientAsks("www.example.com.", kTypeA, "10.0.0.8");
+  EXPECT_EQ(sender.requests.size(), 3u);
+  EXPECT_THAT(Datas(ClientReply().answer), ElementsAre("192.0.2.80"));
+}
+
+TEST_F(ResolverTest, AServerNamedOutsideTheZoneIsFoundByASubRequest) {
+  ClientAsks("www.example.com.");
+  Refer("com.", "a.gtld.", "198.51.100.2");
+  Refer("example.com.", "ns.hoster.net.");  // no glue, and none needed
+  // The sub-request starts from the closest delegation it knows: the root.
+  EXPECT_EQ(LastAsked(), "198.51.100.1 ns.hoster.net.");
+  Respond(0x84, 0, {{"ns.hoster.net.", kTypeA, "198.51.100.7"}});
+  EXPECT_EQ(LastAsked(), "198.51.100.7 www.example.com.");
+  Respond(0x84, 0, {{"www.example.com.", kTypeA, "192.0.2.80"}});
+  EXPECT_THAT(Datas(ClientReply().answer), ElementsAre("192.0.2.80"));
+}
+
+TEST_F(ResolverTest, AServerInsideItsZoneWithoutAddressIsResolvedFromTheRoot) {
+  // The cache knows the delegation but not the server's address.
+  Hint("example.com.", kTypeNS, "ns1.example.com.");
+  ClientAsks("www.example.com.");
+  // Starting from the cached delegation would only lead back to it.
+  EXPECT_EQ(LastAsked(), "198.51.100.1 ns1.example.com.");
+  Respond(0x84, 0, {{"ns1.example.com.", kTypeA, "198.51.100.3"}});
+  EXPECT_EQ(LastAsked(), "198.51.100.3 www.example.com.");
+}
+
+TEST_F(ScriptedServersTest, ASubRequestFromTheRootThatMeetsAnAddresslessRootServerDropsIt) {
+  Hint(".", kTypeNS, "b.root.");  // hints without an address
+  ClientAsks("www.example.com.");
+  EXPECT_TRUE(sender.requests.empty());
+  EXPECT_EQ(ClientReply().RCode(), 2);
+  EXPECT_FALSE(std::filesystem::exists(ctx.Path("support.txt")));
+}
+
+TEST_F(ResolverTest, AnAliasFoundByRecursionIsFollowedToItsTarget) {
+  ClientAsks("www.example.com.");
+  Respond(0x84, 0, {{"www.example.com.", kTypeCNAME, "web.example.net."}});
+  EXPECT_EQ(LastAsked(), "198.51.100.1 web.example.net.");
+  Respond(0x84, 0, {{"web.example.net.", kTypeA, "192.0.2.90"}});
+  const Reply r = ClientReply();
+  EXPECT_EQ(r.qname, "www.example.com.");
+  EXPECT_THAT(Datas(r.answer), ElementsAre("web.example.net.", "192.0.2.90"));
+}
+
+TEST_F(ResolverTest, IdenticalQueriesShareOneOutgoingQueryAndGetTheirOwnReplies) {
+  ClientAsks("www.example.com.", kTypeA, "10.0.0.1", 0x1111);
+  ClientAsks("www.example.com.", kTypeA, "10.0.0.2", 0x2222);
+  ASSERT_EQ(sender.requests.size(), 1u);
+  Respond(0x84, 0, {{"www.example.com.", kTypeA, "192.0.2.80"}});
+  ASSERT_EQ(sender.answers.size(), 2u);
+  for (const auto& [sent, ip, id] : {std::tuple{sender.answers[0], "10.0.0.2", 0x2222},
+                                     std::tuple{sender.answers[1], "10.0.0.1", 0x1111}}) {
+    EXPECT_EQ(sent.ip, ip);
+    EXPECT_EQ(ReadReply(sent.msg).id, id);
+    EXPECT_THAT(Datas(ReadReply(sent.msg).answer), ElementsAre("192.0.2.80"));
+  }
+}
+
+TEST(QueryIdCounterTest, RunsFromOneTo32767AndStartsOver) {
+  QueryIdCounter ids;
+  EXPECT_EQ(ids.Next(), 1);
+  for (int i = 2; i < 32767; ++i) ids.Next();
+  EXPECT_EQ(ids.Next(), 32767);
+  EXPECT_EQ(ids.Next(), 1);
+}
+
+}  // namespace
+}  // namespace vell::test

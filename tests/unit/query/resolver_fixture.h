@@ -1,0 +1,106 @@
+// Recursion without a network: the recording sender captures every
+// outgoing query, the test answers it through ProcDNSAnswer, and the fake
+// clock with the timer's walk stands in for silence.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "query/request_queue.h"
+#include "query_fixture.h"
+
+namespace vell::test {
+
+// A record of a scripted response: data is a dotted address for A, a name
+// for NS and CNAME, the zone's primary name for SOA.
+struct Rr {
+  std::string name;
+  int type;
+  std::string data;
+};
+
+// The response of a name server to query: its identifier and question,
+// flags1 0x84 for an authoritative answer, 0x80 for a referral.
+inline std::string ResponseTo(const std::string& query, int flags1, int rcode, const std::vector<Rr>& answer,
+                              const std::vector<Rr>& authority = {}, const std::vector<Rr>& additional = {}) {
+  RecordingErrorSink sink;
+  const auto count = [](const std::vector<Rr>& v) { return Octets({0, static_cast<int>(v.size())}); };
+  std::string msg = query.substr(0, 2) + Octets({flags1, rcode, 0, 1}) + count(answer) + count(authority) +
+                    count(additional) + query.substr(12);
+  for (const auto* section : {&answer, &authority, &additional}) {
+    for (const Rr& rr : *section) {
+      std::string rdata;
+      if (rr.type == kTypeA) {
+        rdata = IPToData(rr.data);
+      } else {
+        rdata = ZipName(sink, "", rr.data);
+        if (rr.type == kTypeSOA)
+          rdata += ZipName(sink, "", "admin." + rr.data) + std::string(19, '\0') + "\x3c";
+      }
+      msg += ZipName(sink, "", rr.name) + Octets({0, rr.type, 0, 1, 0, 0, 0x0E, 0x10, 0}) +
+             static_cast<char>(rdata.size()) + rdata;
+    }
+  }
+  return msg;
+}
+
+// Helpers without any root hints.
+class ScriptedServersTest : public QueryTest {
+ protected:
+  // A permanent cache record, as the root hints are.
+  void Hint(const std::string& name, int16_t type, const std::string& data) {
+    auto record = std::make_shared<clDNSRecord>();
+    record->Permanent = true;
+    record->Name = name;
+    record->RecType = type;
+    record->Data = type == kTypeA ? IPToData(data) : data;
+    record->SetTTL(ctx.clock, 3600000);
+    ctx.Cache.AddRec(record);
+  }
+
+  // The client 10.0.0.9 asks with RD set; no reply is expected yet.
+  void ClientAsks(const std::string& name, int type = kTypeA, const std::string& ip = "10.0.0.9",
+                  int id = 0x4242) {
+    ProcDNSRequest(ctx, ip, 5353, Query(id, name, type));
+  }
+
+  const RecordingSender::Sent& LastQuery() const { return sender.requests.back(); }
+  // "ip qname": where the last outgoing query went and what it asked.
+  std::string LastAsked() const {
+    return sender.requests.empty() ? "nothing" : LastQuery().ip + " " + ReadReply(LastQuery().msg).qname;
+  }
+
+  // The server the last query went to answers it.
+  void Respond(int flags1, int rcode, const std::vector<Rr>& answer, const std::vector<Rr>& authority = {},
+               const std::vector<Rr>& additional = {}) {
+    ProcDNSAnswer(ctx, LastQuery().ip,
+                  ResponseTo(LastQuery().msg, flags1, rcode, answer, authority, additional));
+  }
+  void Refer(const std::string& zone, const std::string& server, const std::string& glue = {}) {
+    std::vector<Rr> additional;
+    if (!glue.empty()) additional.push_back({server, kTypeA, glue});
+    Respond(0x80, 0, {}, {{zone, kTypeNS, server}}, additional);
+  }
+
+  // One tick of the timer, a second later.
+  void Tick() {
+    t.clock.AdvanceSeconds(1);
+    ctx.Requests.RequestTimeOuts();
+  }
+
+  Reply ClientReply() {
+    EXPECT_EQ(sender.answers.size(), 1u);
+    return sender.answers.empty() ? Reply{} : ReadReply(sender.answers.back().msg);
+  }
+};
+
+// One root server, a.root. at 198.51.100.1.
+class ResolverTest : public ScriptedServersTest {
+ protected:
+  ResolverTest() {
+    Hint(".", kTypeNS, "a.root.");
+    Hint("a.root.", kTypeA, "198.51.100.1");
+  }
+};
+
+}  // namespace vell::test
