@@ -19,7 +19,8 @@ constexpr char kRootHints[] = "named.root";
 constexpr char kLocalhost[] = "localhost.";
 constexpr char kLoopback[] = "127.0.0.1";
 
-RecordPtr PermanentRecord(const Context& ctx, const std::string& name, int16_t type, const std::string& data) {
+RecordPtr PermanentRecord(const Context& ctx, const std::string& name, int16_t type,
+                          const std::string& data) {
   auto record = std::make_shared<clDNSRecord>();
   record->Permanent = true;
   record->Name = name;
@@ -47,7 +48,8 @@ void AddHostLine(clDNSCache& cache, const Context& ctx, std::string line) {
   const std::string host = CleanName(NextToken(line)) + ".";
   cache.AddRec(PermanentRecord(ctx, host, kTypeA, IPToData(address)));
   cache.AddRec(PermanentRecord(ctx, IPToArpa(address), kTypePTR, host));
-  while (!line.empty()) cache.AddRec(PermanentRecord(ctx, CleanName(NextToken(line)) + ".", kTypeCNAME, host));
+  while (!line.empty())
+    cache.AddRec(PermanentRecord(ctx, CleanName(NextToken(line)) + ".", kTypeCNAME, host));
 }
 
 // A relative path in the setting is taken from the program directory.

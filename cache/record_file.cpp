@@ -16,7 +16,6 @@ namespace vell {
 
 namespace {
 
-
 // Whole seconds since the file was last written; false when unknown.
 bool FileAge(const std::string& path, DateTime now, double& age) {
   DateTime modified = 0;
@@ -57,8 +56,8 @@ bool clDNSCache::LoadFile(const std::string& path, bool permanent) {
   // without moving the whole list for every record of a large file. What
   // was read before a failure is kept.
   std::vector<RecordPtr> loaded;
-  const bool read_all =
-      Trap(ctx_.errors, "clDNSCache LoadFile", [&] { ReadRecords(in, rules, ctx_.clock, ctx_.errors, loaded); });
+  const bool read_all = Trap(ctx_.errors, "clDNSCache LoadFile",
+                             [&] { ReadRecords(in, rules, ctx_.clock, ctx_.errors, loaded); });
   records_.InsertMany(std::move(loaded));
   return read_all;
 }

@@ -1,6 +1,8 @@
 // Writing the cache out: the cache file (learnt records, reloaded at the
 // next start) and the snapshot (everything, with the live leases, for the
 // operator to read).
+#include <cmath>
+
 #include "cache/cache.h"
 #include "core/context.h"
 #include "core/platform/atomic_file.h"
@@ -16,6 +18,7 @@ namespace {
 constexpr char kSnapshotFile[] = "snapshot.dat";
 constexpr char kCacheHeader[] = "; Vellion - Cache";
 constexpr char kLineEnd[] = "\r\n";
+constexpr double kMillisPerSecond = 1000;
 
 std::string SoaText(const std::string& data) {
   const SoaData soa = ReadSoaData(data);
@@ -53,13 +56,19 @@ std::string TypeAndData(const clDNSRecord& record) {
   }
 }
 
+// To the millisecond: a day count holds time only to some microseconds, and
+// the digits beyond would be noise.
+double SecondsLeft(DateTime until, DateTime now) {
+  return std::round((until - now) * kSecondsPerDay * kMillisPerSecond) / kMillisPerSecond;
+}
+
 // Two lines per live lease: its name and its reverse name, with the
 // seconds it has left.
 std::string LeaseLines(const std::vector<clLease>& leases, DateTime now) {
   std::string out;
   for (const clLease& lease : leases) {
     if (lease.Expires <= now) continue;
-    const std::string seconds = NumText((lease.Expires - now) * kSecondsPerDay);
+    const std::string seconds = NumText(SecondsLeft(lease.Expires, now));
     out += lease.ClientName + seconds + " A " + lease.IPaddr + kLineEnd;
     out += IPToArpa(lease.IPaddr) + seconds + " PTR " + lease.ClientName + kLineEnd;
   }
