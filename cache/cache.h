@@ -64,13 +64,13 @@ class clDNSCache {
   // Makes room for a negative entry or SOA and stores it unless it is spent.
   void StoreReplacing(const RecordPtr& record);
   void RaiseToMinimumTTL(clDNSRecord& record) const;
+  // Clears the way for new data of that type at name; false when permanent
+  // data is in the way.
+  bool CRemRec(const std::string& name, int16_t type);
 
   // Reads a record file (record_file.cpp); false when it cannot be opened
   // or, for learnt records, its age cannot be told.
   bool LoadFile(const std::string& path, bool permanent);
-  // Clears the way for new data of that type at name; false when permanent
-  // data is in the way.
-  bool CRemRec(const std::string& name, int16_t type);
 
   Context& ctx_;
   SortedRecords records_;

@@ -19,8 +19,9 @@ constexpr int32_t kTTLWithoutDefault = 86400;
 constexpr size_t kMaxPlainNumberDigits = 15;
 
 // What names without a final dot are relative to: the zone, or nothing.
-std::string Origin(const std::string& zone_or_owner, const LineRules& rules) {
-  return rules.zone_names ? zone_or_owner : std::string();
+const std::string& Origin(const std::string& zone_or_owner, const LineRules& rules) {
+  static const std::string kNone;
+  return rules.zone_names ? zone_or_owner : kNone;
 }
 
 // Takes the owner off the front of line into state; false when the line
