@@ -19,15 +19,26 @@ struct Context;
 constexpr int16_t kNegativeType = 1000;
 constexpr int16_t kNameErrorType = 2000;
 
+// The saved cache in the program directory.
+constexpr char kCacheFileName[] = "named.cache";
+
 class clDNSCache {
  public:
   explicit clDNSCache(Context& ctx) : ctx_(ctx) {}
 
   std::shared_ptr<clDNSAnswer> Ask(const std::string& ReqName, int16_t ReqType, bool RDFlag, bool Quickie);
   void CacheAdd(clDNSAnswer& answer);
+  // Rebuilds the permanent records: root hints (unless the root zone is held
+  // here), the hosts file, and the loopback names.
+  void LoadPerm();
+  // Writes snapshot.dat (every record and the live leases, for viewing)
+  // when SnapShot is true, else named.cache (the learnt records).
+  void SaveCache(bool SnapShot);
   // One step of the expiry sweep (called every second).
   void Purge();
   long Count() const { return static_cast<long>(records_.size()); }
+  // Reloads named.cache as written by SaveCache, aged by the file's age.
+  void LoadCache();
   void ClearCache();
   void RemoveNS(const std::string& name, const std::string& data);
   void AddAddl(clDNSAnswer& answer, const std::string& name);
@@ -56,6 +67,10 @@ class clDNSCache {
   // Clears the way for new data of that type at name; false when permanent
   // data is in the way.
   bool CRemRec(const std::string& name, int16_t type);
+
+  // Reads a record file (record_file.cpp); false when it cannot be opened
+  // or, for learnt records, its age cannot be told.
+  bool LoadFile(const std::string& path, bool permanent);
 
   Context& ctx_;
   SortedRecords records_;

@@ -22,6 +22,9 @@ bool Services::AcceptConnection(TcpSocket&, int) { return false; }
 void Services::Arrival(int, const std::string&, std::string&) {}
 
 void Services::LoadAll() { ctx_.AuthData.LoadAll(); }
+void Services::LoadPerm() { ctx_.Cache.LoadPerm(); }
+void Services::LoadCache() { ctx_.Cache.LoadCache(); }
+void Services::SaveCache() { ctx_.Cache.SaveCache(false); }
 void Services::RequestTimeOuts() { ctx_.Requests.RequestTimeOuts(); }
 void Services::Purge() { ctx_.Cache.Purge(); }
 long Services::CacheCount() const { return ctx_.Cache.Count(); }

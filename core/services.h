@@ -19,6 +19,9 @@ class Services final : public ServerDuties, public InboundHandler {
   void Arrival(int index, const std::string& ip, std::string& buffer) override;
 
   void LoadAll() override;
+  void LoadPerm() override;
+  void LoadCache() override;
+  void SaveCache() override;
   void RequestTimeOuts() override;
   void Purge() override;
   long CacheCount() const override;

@@ -1,5 +1,4 @@
 // Loading one zone from its file in the data directory.
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <vector>
@@ -7,6 +6,7 @@
 #include "core/context.h"
 #include "core/text.h"
 #include "zones/auth_data.h"
+#include "zones/file_lines.h"
 #include "zones/zone_files.h"
 #include "zones/zone_line.h"
 
@@ -17,12 +17,6 @@ namespace {
 constexpr char kPrimaryIPComment[] = "; PRIMARYIP ";
 constexpr char kNotifyComment[] = "; NOTIFY ";
 constexpr char kNotSecureComment[] = "; NOTSECURE";
-
-bool ReadRawLine(std::istream& in, std::string& line) {
-  if (!std::getline(in, line)) return false;
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  return true;
-}
 
 bool StartsWithNoCase(const std::string& line, const std::string& head) {
   return line.size() >= head.size() && UpperCase(line.substr(0, head.size())) == head;
@@ -40,43 +34,14 @@ void ApplyControlComment(const std::string& raw, clZone& zone) {
   if (StartsWithNoCase(raw, kNotSecureComment)) zone.Secure = false;
 }
 
-void TabsToBlanks(std::string& line) { std::replace(line.begin(), line.end(), '\t', ' '); }
-
-std::string CutAt(const std::string& line, char c) { return line.substr(0, line.find(c)); }
-
-// Comment cut off, tabs as blanks, trailing blanks removed; leading blanks
-// stay because they mean "same owner".
-std::string CleanLine(const std::string& raw) {
-  std::string line = CutAt(raw, ';');
-  TabsToBlanks(line);
-  line.erase(line.find_last_not_of(' ') + 1);
-  return line;
-}
-
-// The line ends with "(": appends the following lines up to the one holding
-// ")". False when the file ends first.
-bool JoinContinuation(std::istream& in, std::string& line) {
-  line.pop_back();
-  std::string next;
-  for (;;) {
-    if (!ReadRawLine(in, next)) return false;
-    TabsToBlanks(next);
-    next = Trim(CutAt(Trim(next), ';'));
-    const size_t close = next.find(')');
-    line += ' ';
-    line += close == std::string::npos ? next : Trim(next.substr(0, close));
-    if (close != std::string::npos) return true;
-  }
-}
-
 void ReadZoneFile(std::istream& in, clZone& zone, const Clock& clock, ErrorSink& sink) {
   ZoneLineState state;
   std::vector<RecordPtr> records;
   std::string raw;
   while (ReadRawLine(in, raw)) {
     ApplyControlComment(raw, zone);
-    std::string line = CleanLine(raw);
-    if (!line.empty() && line.back() == '(' && !JoinContinuation(in, line)) break;
+    std::string line;
+    if (!CleanLine(in, raw, line)) break;
     if (line.empty()) continue;
     if (RecordPtr rec = ParseZoneLine(std::move(line), zone, state, clock, sink)) {
       records.push_back(std::move(rec));

@@ -18,16 +18,22 @@ constexpr int32_t kTTLWithoutDefault = 86400;
 // floating-point number, so it is not taken for a TTL.
 constexpr size_t kMaxPlainNumberDigits = 15;
 
+// What names without a final dot are relative to: the zone, or nothing.
+const std::string& Origin(const std::string& zone_or_owner, const LineRules& rules) {
+  static const std::string kNone;
+  return rules.zone_names ? zone_or_owner : kNone;
+}
+
 // Takes the owner off the front of line into state; false when the line
 // names none and no earlier line did either.
-bool TakeOwner(std::string& line, const clZone& zone, ZoneLineState& state) {
-  if (line[0] == '@') {
+bool TakeOwner(std::string& line, const clZone& zone, ZoneLineState& state, const LineRules& rules) {
+  if (rules.zone_names && line[0] == '@') {
     state.owner = zone.Name;
     line = line.size() > 2 ? Trim(line.substr(2)) : "";
     return true;
   }
   if (line[0] != ' ') {
-    state.owner = QualifyName(zone.Name, NextToken(line));
+    state.owner = QualifyName(Origin(zone.Name, rules), NextToken(line));
     return true;
   }
   return !state.owner.empty();
@@ -49,12 +55,15 @@ bool IsPlainNumber(const std::string& word) {
   return word.find_first_not_of("0123456789") == std::string::npos;
 }
 
-// Class and TTL in either order; leaves the type in word.
-bool TakeClassAndTTL(std::string& line, std::string& word, const ZoneLineState& state, int32_t& ttl) {
+// Class and TTL in either order; leaves the type in word. has_ttl tells
+// whether the line gave a TTL.
+bool TakeClassAndTTL(std::string& line, std::string& word, const ZoneLineState& state, int32_t& ttl,
+                     bool& has_ttl) {
   word = UpperCase(NextToken(line));
   if (!PassClass(word, line)) return false;
   ttl = state.default_ttl > 0 ? state.default_ttl : kTTLWithoutDefault;
-  if (IsPlainNumber(word)) {
+  has_ttl = IsPlainNumber(word);
+  if (has_ttl) {
     ttl = CheckedInt32(LeadingNumber(word));
     word = UpperCase(NextToken(line));
   }
@@ -70,10 +79,11 @@ int32_t TakeMagnitude(std::string& rest) {
 
 // Each SOA value goes to the zone as soon as it is read; the line may stop
 // before the refresh, retry, expire or minimum, and then adds no record.
-bool ReadSoa(std::string& rest, clZone& zone, ZoneLineState& state, ErrorSink& sink, std::string& data) {
+bool ReadSoa(std::string& rest, clZone& zone, ZoneLineState& state, const LineRules& rules, ErrorSink& sink,
+             std::string& data) {
   SoaData soa;
-  soa.primary = QualifyName(state.owner, NextToken(rest));
-  soa.mailbox = QualifyName(state.owner, NextToken(rest));
+  soa.primary = QualifyName(Origin(state.owner, rules), NextToken(rest));
+  soa.mailbox = QualifyName(Origin(state.owner, rules), NextToken(rest));
   soa.serial = TakeNumber(rest);
   zone.SOASerial = soa.serial;
   const std::pair<int32_t*, double*> later[] = {
@@ -93,8 +103,8 @@ bool ReadSoa(std::string& rest, clZone& zone, ZoneLineState& state, ErrorSink& s
 // Type and data from the rest of the line; false when the type is not
 // stored or the data makes no record.
 bool ReadTypeAndData(const std::string& type, std::string& rest, clDNSRecord& rec, clZone& zone,
-                     ZoneLineState& state, ErrorSink& sink) {
-  const auto target = [&] { return QualifyName(zone.Name, NextToken(rest)); };
+                     ZoneLineState& state, const LineRules& rules, ErrorSink& sink) {
+  const auto target = [&] { return QualifyName(Origin(zone.Name, rules), NextToken(rest)); };
   if (type == "A") {
     rec.RecType = kTypeA;
     rec.Data = IPToData(rest);
@@ -105,7 +115,7 @@ bool ReadTypeAndData(const std::string& type, std::string& rest, clDNSRecord& re
     rec.Data = target();
     return true;
   }
-  if (type == "DFCN") {  // a CNAME for every name directly below the owner
+  if (type == "DFCN" && rules.zone_names) {  // a CNAME for every name directly below the owner
     rec.Name = "*." + rec.Name;
     rec.RecType = kTypeCNAME;
     rec.Data = target();
@@ -113,7 +123,7 @@ bool ReadTypeAndData(const std::string& type, std::string& rest, clDNSRecord& re
   }
   if (type == "SOA") {
     rec.RecType = kTypeSOA;
-    return ReadSoa(rest, zone, state, sink, rec.Data);
+    return ReadSoa(rest, zone, state, rules, sink, rec.Data);
   }
   if (type == "MX") {
     rec.RecType = kTypeMX;
@@ -140,17 +150,18 @@ bool ReadTypeAndData(const std::string& type, std::string& rest, clDNSRecord& re
 }  // namespace
 
 RecordPtr ParseZoneLine(std::string line, clZone& zone, ZoneLineState& state, const Clock& clock,
-                        ErrorSink& sink) {
-  if (!TakeOwner(line, zone, state)) return nullptr;
+                        ErrorSink& sink, const LineRules& rules) {
+  if (!TakeOwner(line, zone, state, rules)) return nullptr;
   auto rec = std::make_shared<clDNSRecord>();
-  rec->Permanent = true;
+  rec->Permanent = rules.permanent;
   rec->Name = state.owner;
   if (!rec->Name.empty() && rec->Name[0] == '*') zone.HasWildcards = true;
   std::string type;
   int32_t ttl = 0;
-  if (!TakeClassAndTTL(line, type, state, ttl)) return nullptr;
-  rec->SetTTL(clock, ttl);
-  if (!ReadTypeAndData(type, line, *rec, zone, state, sink)) return nullptr;
+  bool has_ttl = false;
+  if (!TakeClassAndTTL(line, type, state, ttl, has_ttl)) return nullptr;
+  if (has_ttl || rules.default_ttl) rec->SetTTL(clock, CheckedInt32(ttl - rules.ttl_age));
+  if (!ReadTypeAndData(type, line, *rec, zone, state, rules, sink)) return nullptr;
   return rec;
 }
 

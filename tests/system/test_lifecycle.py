@@ -58,7 +58,11 @@ def test_write_log_fills_the_daily_file(home, start):
     texts = [line[11:] for line in log.split("\r\n") if line]
     assert texts[0] == "Program started."
     assert texts[1] == "DNS service started on 127.0.0.1"
-    assert texts[2:4] == ["Loading IP address blocks...", "Loading DHCP Leases..."]
+    assert texts[2:5] == [
+        "Loading Root DNS server records...",
+        "Loading IP address blocks...",
+        "Loading DHCP Leases...",
+    ]
     assert texts[-2:] == ["Program closed by user.", "Server paused."]
 
 

@@ -1,0 +1,65 @@
+// Reading a record file: the root hints as permanent records, and the saved
+// cache as learnt records that kept counting down while the server was
+// stopped.
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+#include "cache/cache.h"
+#include "core/context.h"
+#include "zones/file_lines.h"
+#include "zones/zone_files.h"
+#include "zones/zone_line.h"
+
+namespace vell {
+
+namespace {
+
+// Whole seconds since the file was last written; false when unknown.
+bool FileAge(const std::string& path, DateTime now, double& age) {
+  DateTime modified = 0;
+  if (!FileModified(path, modified)) return false;
+  age = std::round((now - modified) * kSecondsPerDay);
+  return true;
+}
+
+void ReadRecords(std::istream& in, const LineRules& rules, const Clock& clock, ErrorSink& sink,
+                 std::vector<RecordPtr>& out) {
+  clZone unused;  // takes the SOA values and wildcard flag a zone file line would set
+  ZoneLineState state;
+  std::string raw;
+  std::string line;
+  while (ReadRawLine(in, raw)) {
+    if (!CleanLine(in, raw, line)) break;
+    if (line.empty()) continue;
+    if (RecordPtr rec = ParseZoneLine(std::move(line), unused, state, clock, sink, rules)) {
+      out.push_back(std::move(rec));
+    }
+  }
+}
+
+}  // namespace
+
+void clDNSCache::LoadCache() { LoadFile(ctx_.Path(kCacheFileName), false); }
+
+bool clDNSCache::LoadFile(const std::string& path, bool permanent) {
+  LineRules rules;
+  rules.zone_names = false;
+  rules.default_ttl = false;
+  rules.permanent = permanent;
+  if (!permanent && !FileAge(path, ctx_.Now(), rules.ttl_age)) return false;
+  std::error_code ec;
+  std::ifstream in(path, std::ios::binary);
+  if (!in || !std::filesystem::is_regular_file(path, ec)) return false;
+  // Inserted together, in the order inserting them one by one would give,
+  // without moving the whole list for every record of a large file. What
+  // was read before a failure is kept.
+  std::vector<RecordPtr> loaded;
+  const bool read_all = Trap(ctx_.errors, "clDNSCache LoadFile",
+                             [&] { ReadRecords(in, rules, ctx_.clock, ctx_.errors, loaded); });
+  records_.InsertMany(std::move(loaded));
+  return read_all;
+}
+
+}  // namespace vell

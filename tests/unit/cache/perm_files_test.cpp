@@ -1,0 +1,108 @@
+// The permanent records: root hints, the hosts file, the loopback names,
+// and the snapshot that shows them beside the learnt records and leases.
+#include "cache_fixture.h"
+
+namespace vell::test {
+namespace {
+
+class PermFiles : public CacheTest {
+ protected:
+  void SetUp() override { t.ctx.log.KeepLog = true; }
+  std::vector<std::string> LogTexts() const {
+    std::vector<std::string> texts;
+    for (const std::string& line : t.ctx.log.LogBuffer) texts.push_back(line.substr(11));
+    return texts;
+  }
+  std::string At(const std::string& name) const {
+    RecordList found;
+    for (const RecordPtr& r : cache.Records().items()) {
+      if (r->Name == name) found.push_back(r);
+    }
+    return Describe(found);
+  }
+};
+
+TEST_F(PermFiles, HostsLinesGiveAddressReverseNameAndAliasesWithHostsTTL) {
+  t.ctx.settings.HOSTS = "hosts";
+  t.ctx.settings.HOSTSTTL = 120;
+  t.dir.Write("hosts",
+              "# address  name  aliases\n"
+              "10.0.0.5\tServer1 mail\t ftp   # the file server\n"
+              "lonely\n"
+              "127.0.0.1 localhost\r\n");
+  cache.LoadPerm();
+  EXPECT_EQ(LogTexts(), (std::vector<std::string>{"Loading Root DNS server records...",
+                                                  "Loading hosts file \"hosts\"..."}));
+  EXPECT_EQ(At("server1."), "server1. 1 10.0.0.5");
+  EXPECT_EQ(At("5.0.0.10.in-addr.arpa."), "5.0.0.10.in-addr.arpa. 12 server1.");
+  EXPECT_EQ(At("mail.") + "; " + At("ftp."), "mail. 5 server1.; ftp. 5 server1.");
+  // The hosts file gave both loopback records, so neither is added again.
+  EXPECT_EQ(At("localhost."), "localhost. 1 127.0.0.1");
+  EXPECT_EQ(At("1.0.0.127.in-addr.arpa."), "1.0.0.127.in-addr.arpa. 12 localhost.");
+  EXPECT_EQ(cache.Count(), 6);
+  for (const RecordPtr& r : cache.Records().items()) {
+    EXPECT_TRUE(r->Permanent);
+    EXPECT_EQ(r->TTL(t.clock), 120);
+  }
+  // Permanent data is never replaced by learnt data.
+  clDNSAnswer learnt = Response({A("server1.", "10.0.0.99")});
+  cache.CacheAdd(learnt);
+  EXPECT_EQ(At("server1."), "server1. 1 10.0.0.5");
+}
+
+TEST_F(PermFiles, MissingHostsFileIsLoggedAndTheLoopbackNamesStillCome) {
+  t.ctx.settings.HOSTS = t.dir.File("nowhere");
+  cache.LoadPerm();
+  EXPECT_EQ(LogTexts(), (std::vector<std::string>{"Loading Root DNS server records...",
+                                                  "Loading hosts file \"" + t.dir.File("nowhere") + "\"...",
+                                                  "-> File not found!"}));
+  EXPECT_EQ(Cached(), "1.0.0.127.in-addr.arpa. 12 localhost., localhost. 1 127.0.0.1");
+  EXPECT_EQ(Describe(cache.Ask("localhost.", kTypeA, true, false)->Section2), "localhost. 1 127.0.0.1");
+}
+
+TEST_F(PermFiles, RootHintsArePermanentAndReplacedAsAWholeButLearntRecordsStay) {
+  t.dir.Write("named.root",
+              ". 3600000 IN NS a.root.\r\n"
+              "a.root. 3600000 A 192.0.2.1\r\n"
+              "b.root. A 192.0.2.2\r\n");  // no TTL: never used
+  clDNSAnswer learnt = Response({A("www.example.", "10.0.0.1")});
+  cache.CacheAdd(learnt);
+  cache.LoadPerm();
+  cache.LoadPerm();
+  EXPECT_EQ(Cached(),
+            ". 2 a.root., 1.0.0.127.in-addr.arpa. 12 localhost., a.root. 1 192.0.2.1, b.root. 1 192.0.2.2, "
+            "localhost. 1 127.0.0.1, www.example. 1 10.0.0.1");
+  EXPECT_EQ(cache.Records()[0]->TTL(t.clock), 3600000);
+  EXPECT_EQ(Describe(cache.Ask("host.other.", kTypeA, true, false)->Section3), ". 2 a.root.");
+  EXPECT_TRUE(cache.Ask("b.root.", kTypeA, true, false)->Section2.empty());
+}
+
+TEST_F(PermFiles, HoldingTheRootZoneLeavesTheHintsUnread) {
+  t.dir.Write("named.root", ". 3600000 NS a.root.\r\n");
+  auto root = std::make_shared<clZone>();
+  root->Name = ".";
+  t.ctx.AuthData.ZoneAdd(root);
+  cache.LoadPerm();
+  EXPECT_TRUE(LogTexts().empty());
+  EXPECT_EQ(Cached(), "1.0.0.127.in-addr.arpa. 12 localhost., localhost. 1 127.0.0.1");
+}
+
+TEST_F(PermFiles, SnapshotListsPermanentAndLearntRecordsAndLiveLeases) {
+  cache.LoadPerm();
+  cache.AddRec(A("www.example.", "10.0.0.1", 600));
+  cache.AddRec(Rec("www.example.", kNegativeType + kTypeMX, "example."));
+  const DateTime now = t.clock.Now();
+  t.ctx.Leases = {{"10.0.0.7", "pc7.lan.", now + Seconds(90.5)}, {"10.0.0.8", "pc8.lan.", now}};
+  cache.SaveCache(true);
+  EXPECT_EQ(t.dir.Read("snapshot.dat"),
+            "1.0.0.127.in-addr.arpa. 3600 PTR localhost.\r\n"
+            "localhost. 3600 A 127.0.0.1\r\n"
+            "www.example. 600 A 10.0.0.1\r\n"
+            "pc7.lan. 90.5 A 10.0.0.7\r\n"
+            "7.0.0.10.in-addr.arpa. 90.5 PTR pc7.lan.\r\n");
+  cache.SaveCache(false);
+  EXPECT_EQ(t.dir.Read("named.cache"), "; Vellion - Cache\r\nwww.example. 600 A 10.0.0.1\r\n");
+}
+
+}  // namespace
+}  // namespace vell::test
