@@ -3,6 +3,7 @@ plus scripted responders written with dnspython for servers that misbehave
 on purpose."""
 
 import os
+import signal
 import socket
 import subprocess
 import threading
@@ -121,17 +122,36 @@ def _children(pid):
     return [int(p) for p, pp in pairs if int(pp) == pid]
 
 
-def kill_tree(pid):
-    """Stops pid and every process below it (NSD forks its servers)."""
+def process_tree(pid):
+    """pid and every process below it (NSD forks its servers)."""
     tree, frontier = [pid], [pid]
     while frontier:
         frontier = [c for p in frontier for c in _children(p)]
         tree += frontier
+    return tree
+
+
+def _alive(pid):
+    try:
+        os.kill(pid, 0)
+    except ProcessLookupError:
+        return False
+    return True
+
+
+def kill_trees(pids, grace=5.0):
+    """Stops each pid and everything it forked, by process id: SIGTERM, then
+    SIGKILL for whatever still runs after the grace period."""
+    tree = [p for pid in pids for p in process_tree(pid)]
     for p in tree:
-        try:
-            os.kill(p, 15)
-        except ProcessLookupError:
-            pass
+        if _alive(p):
+            os.kill(p, signal.SIGTERM)
+    deadline = time.monotonic() + grace
+    while time.monotonic() < deadline and any(_alive(p) for p in tree):
+        time.sleep(0.05)
+    for p in tree:
+        if _alive(p):
+            os.kill(p, signal.SIGKILL)
 
 
 def _nsd_conf(directory, ip, port, zones):
@@ -187,16 +207,10 @@ class Hierarchy:
             _ready(ip, port, next(iter(zones)))
 
     def stop(self):
-        """SIGTERM to each NSD, which stops its own children; whatever is
-        left after five seconds is stopped by process id."""
+        """Stops every NSD process, the forked servers included."""
+        kill_trees([proc.pid for proc in self.procs])
         for proc in self.procs:
-            proc.terminate()
-        for proc in self.procs:
-            try:
-                proc.wait(timeout=5)
-            except subprocess.TimeoutExpired:
-                kill_tree(proc.pid)
-                proc.wait()
+            proc.wait()
 
 
 class Responder:
