@@ -9,20 +9,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-10}
 . bench/lib.sh
 
-for p in dnsperf nsd knot bc; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" ||
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$p" >/dev/null
-done
-scripts/build.sh build-bench -DCMAKE_BUILD_TYPE=Release -DVELL_BENCH=OFF
-
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill_tree "$pid"; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+bench_setup dnsperf nsd knot bc
 
 # The zone and the query list.
 zone=$work/bench.test.zone
@@ -39,8 +26,7 @@ for i in $(seq 1 10000); do echo "host$i.bench.test A"; done | shuf >"$work/quer
 mkdir -p "$work/vell/data"
 sed 's/^\$TTL.*//' "$zone" >"$work/vell/data/bench.test.dns"
 printf 'StartMini: YES\r\nDNSBind: 127.0.0.1\r\nLogDetail: NO\r\nMaxActDNSReq: 1000\r\n' >"$work/vell/vellion.ini"
-taskset -c 0 build-bench/vellmain -n --home "$work/vell" --dns-port 5401 >/dev/null 2>&1 &
-pids+=($!)
+spawn taskset -c 0 build-bench/vellmain -n --home "$work/vell" --dns-port 5401
 vell_pid=$!
 
 # NSD, one server process.
@@ -62,8 +48,7 @@ zone:
   name: bench.test
   zonefile: "$zone"
 CONF
-taskset -c 0 nsd -d -c "$work/nsd/nsd.conf" >/dev/null 2>&1 &
-pids+=($!)
+spawn taskset -c 0 nsd -d -c "$work/nsd/nsd.conf"
 nsd_pid=$!
 
 # Knot, one UDP worker.
@@ -84,8 +69,7 @@ zone:
   - domain: bench.test
     file: "$zone"
 CONF
-taskset -c 0 knotd -c "$work/knot/knot.conf" >/dev/null 2>&1 &
-pids+=($!)
+spawn taskset -c 0 knotd -c "$work/knot/knot.conf"
 knot_pid=$!
 
 wait_udp 5401 host1.bench.test

@@ -46,12 +46,42 @@ run_dnsperf() {
   echo "$qps $(echo "($after - $before) / $hz / ($end - $start)" | bc -l)"
 }
 
-# wait_udp PORT NAME: until the server answers a query for NAME (at most 10 s)
+# wait_udp PORT NAME: until the server answers NAME with an address (at most
+# 10 s), so that a peer answering from the wrong data is caught before it is
+# measured.
 wait_udp() {
   for _ in $(seq 1 100); do
-    dig +short +tries=1 +time=1 @127.0.0.1 -p "$1" "$2" A >/dev/null 2>&1 && return 0
+    [ -n "$(dig +short +tries=1 +time=1 @127.0.0.1 -p "$1" "$2" A 2>/dev/null)" ] && return 0
     sleep 0.1
   done
-  echo "server on port $1 did not answer" >&2
+  echo "server on port $1 gave no address for $2" >&2
   return 1
+}
+
+# bench_setup PACKAGE...: installs the peers, builds a Release vellmain in
+# build-bench, and makes $work, a scratch directory removed on exit together
+# with every process started through spawn (stopped by process id).
+bench_setup() {
+  local p
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" ||
+      DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$p" >/dev/null
+  done
+  scripts/build.sh build-bench -DCMAKE_BUILD_TYPE=Release -DVELL_BENCH=OFF
+  work=$(mktemp -d)
+  pids=()
+  trap bench_cleanup EXIT
+}
+
+bench_cleanup() {
+  local pid
+  for pid in "${pids[@]}"; do kill_tree "$pid"; done
+  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+
+# Starts a command in the background, output discarded; its pid is in $!.
+spawn() {
+  "$@" >/dev/null 2>&1 &
+  pids+=($!)
 }

@@ -44,6 +44,23 @@ enum RecordType : int16_t {
 // A question type only: every record of the name.
 constexpr int16_t kTypeANY = 255;
 
+// The eight types the server stores and answers with.
+constexpr bool IsStoredType(int16_t type) {
+  switch (type) {
+    case kTypeA:
+    case kTypeNS:
+    case kTypeCNAME:
+    case kTypeSOA:
+    case kTypePTR:
+    case kTypeMX:
+    case kTypeTXT:
+    case kTypeSRV:
+      return true;
+    default:
+      return false;
+  }
+}
+
 // What a lookup of type MX or SRV adds addresses for: the data after the
 // numbers (the exchange, the target), whatever the record's own type.
 // Empty for other lookup types and for short data.

@@ -23,23 +23,6 @@ constexpr int16_t kClassIN = 1;
 constexpr int16_t kClassANY = 255;
 constexpr char kRAWithNotImplemented = '\x84';
 
-bool Answerable(int16_t type) {
-  switch (type) {
-    case kTypeA:
-    case kTypeNS:
-    case kTypeCNAME:
-    case kTypeSOA:
-    case kTypePTR:
-    case kTypeMX:
-    case kTypeTXT:
-    case kTypeSRV:
-    case kTypeANY:
-      return true;
-    default:
-      return false;
-  }
-}
-
 // Unsupported opcodes, classes and types get "Not implemented": the query
 // sent back with QR set and RA + RCODE 4, everything else as received. Other
 // servers answer some of these with FORMERR or REFUSED; we never do.
@@ -96,7 +79,7 @@ void Dispatch(Context& ctx, const std::string& ip, long port, const std::string&
     }
     return;
   }
-  if (!Answerable(request->RequestType)) {
+  if (!IsStoredType(request->RequestType) && request->RequestType != kTypeANY) {
     const std::string topic = TypeTopic(request->RequestType, request->RequestName);
     ctx.log.AddLine(0, "Request from " + ip + " for " + topic);
     NotImplemented(ctx, ip, port, msg, topic);

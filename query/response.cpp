@@ -88,7 +88,7 @@ class ResponseParser {
     const std::string_view rdata = rest_.substr(0, static_cast<size_t>(length));
     rest_.remove_prefix(static_cast<size_t>(length));
     if (rclass != 1) return true;
-    const bool keep = Stored(type);
+    const bool keep = IsStoredType(type);
     const bool log = ctx_.log.Writes(3);
     if (!keep && !log) return true;
     auto record = std::make_shared<clDNSRecord>();
@@ -101,22 +101,6 @@ class ResponseParser {
     }
     if (log) ctx_.log.AddLine(3, "-> " + std::string(SectionNames(section)) + ": " + RecText(*record));
     return true;
-  }
-
-  static bool Stored(int16_t type) {
-    switch (type) {
-      case kTypeA:
-      case kTypeNS:
-      case kTypeCNAME:
-      case kTypeSOA:
-      case kTypePTR:
-      case kTypeMX:
-      case kTypeTXT:
-      case kTypeSRV:
-        return true;
-      default:
-        return false;
-    }
   }
 
   // The stored form of RDATA; names are decoded against the whole message.

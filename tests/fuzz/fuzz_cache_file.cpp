@@ -9,22 +9,10 @@
 #include <string>
 
 #include "core/context.h"
+#include "fuzz_workspace.h"
 #include "zones/zone_files.h"
 
 namespace {
-
-// Under $TMPDIR when set, so that runs can use a tmpfs.
-struct Workspace {
-  Workspace() {
-    const char* base = getenv("TMPDIR");
-    std::string pattern =
-        std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/vell-fuzz-cache-XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr) abort();
-    dir = pattern;
-  }
-  ~Workspace() { std::filesystem::remove_all(dir); }
-  std::string dir;
-};
 
 void CheckSorted(const vell::clDNSCache& cache) {
   const auto& records = cache.Records().items();
@@ -46,12 +34,11 @@ void StopClockAtWrite(const std::string& path) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const Workspace workspace;
+  static const vell::fuzz::Workspace workspace("cache");
   static vell::FakeMessageBoxes boxes;
   static vell::Context ctx(fake_clock, workspace.dir, boxes);
   const std::string path = ctx.Path(vell::kCacheFileName);
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+  workspace.Write(vell::kCacheFileName, data, size);
   StopClockAtWrite(path);
 
   vell::clDNSCache& cache = ctx.Cache;

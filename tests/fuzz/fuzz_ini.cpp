@@ -10,22 +10,9 @@
 #include <string>
 
 #include "core/config/ini.h"
+#include "fuzz_workspace.h"
 
 namespace {
-
-// Under $TMPDIR when set: every run writes the file and syncs it, which a
-// tmpfs such as /dev/shm makes cheap.
-struct Workspace {
-  Workspace() {
-    const char* base = getenv("TMPDIR");
-    std::string pattern =
-        std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/vell-fuzz-ini-XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr) abort();
-    dir = pattern;
-  }
-  ~Workspace() { std::filesystem::remove_all(dir); }
-  std::string dir;
-};
 
 // The settings a rewrite of `first` must read back as; `second` supplies
 // the entries whose written form cannot be read back as they were.
@@ -48,11 +35,10 @@ vell::Settings Expected(vell::Settings first, const vell::Settings& second) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const Workspace workspace;
+  static const vell::fuzz::Workspace workspace("ini");
   static const std::vector<std::string> local_ips{"192.0.2.1"};
-  const std::string path = workspace.dir + "/vellion.ini";
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+  const std::string path = workspace.File("vellion.ini");
+  workspace.Write("vellion.ini", data, size);
 
   vell::RecordingErrorSink first_errors;
   vell::Settings first;

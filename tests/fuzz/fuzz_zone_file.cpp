@@ -9,22 +9,9 @@
 #include <string>
 
 #include "core/context.h"
+#include "fuzz_workspace.h"
 
 namespace {
-
-// Under $TMPDIR when set, so that runs can use a tmpfs.
-struct Workspace {
-  Workspace() {
-    const char* base = getenv("TMPDIR");
-    std::string pattern =
-        std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/vell-fuzz-zone-XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr) abort();
-    dir = pattern;
-    std::filesystem::create_directory(dir + "/data");
-  }
-  ~Workspace() { std::filesystem::remove_all(dir); }
-  std::string dir;
-};
 
 constexpr char kZone[] = "example.com.";
 
@@ -35,12 +22,13 @@ void AskAbout(vell::clDNSAuthData& auth, const std::string& name) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const Workspace workspace;
+  static const vell::fuzz::Workspace workspace("zone");
+  static const bool made = std::filesystem::create_directory(workspace.File("data"));
   static vell::FakeClock clock(46000);
   static vell::FakeMessageBoxes boxes;
   static vell::Context ctx(clock, workspace.dir, boxes);
-  std::ofstream(workspace.dir + "/data/example.com.dns", std::ios::binary)
-      .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+  (void)made;
+  workspace.Write("data/example.com.dns", data, size);
 
   ctx.Leases = {{"10.0.0.1", "www.example.com.", clock.Now() + 1}};
   vell::clDNSAuthData& auth = ctx.AuthData;
