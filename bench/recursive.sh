@@ -78,7 +78,7 @@ unbound_pid=$!
 mkdir -p "$work/pdns"
 spawn taskset -c 0 pdns_recursor --local-address=127.0.0.1 --local-port=5503 --threads=1 \
   --pdns-distributes-queries=no --forward-zones=bench.test=127.0.0.4 --socket-dir="$work/pdns" \
-  --config-dir="$work/pdns" --max-cache-entries=100000 --loglevel=0 --daemon=no
+  --config-dir="$work/pdns" --max-cache-entries=100000 --loglevel=0 --daemon=no --dnssec=off
 pdns_pid=$!
 
 spawn taskset -c 0 dnsmasq -k --no-resolv --no-hosts --listen-address=127.0.0.1 --bind-interfaces -p 5504 \
