@@ -24,6 +24,7 @@ namespace vell {
 
 class EventLoop;
 class DnsSender;
+class SoaCheckClient;
 
 struct Context {
   Context(const Clock& clock, std::string home, MessageBoxes& boxes)
@@ -55,6 +56,8 @@ struct Context {
   EventLoop* loop = nullptr;
   // Where DNS datagrams leave (the main form; a recorder in tests).
   DnsSender* sender = nullptr;
+  // The zone-transfer client, once it runs: SOA answers are handed to it.
+  SoaCheckClient* soa_checks = nullptr;
   std::vector<clLease> Leases;
   // Client addresses whose requests are ignored.
   std::vector<std::string> Blocks;

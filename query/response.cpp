@@ -13,6 +13,7 @@
 #include "query/dispatch.h"
 #include "query/request.h"
 #include "query/request_queue.h"
+#include "query/soa_check.h"
 
 namespace vell {
 
@@ -143,6 +144,17 @@ class ResponseParser {
   clDNSAnswer& answer_;
 };
 
+// A response no request waits for may answer the transfer client's SOA
+// check of a secondary zone.
+void OfferToSoaCheck(Context& ctx, const clDNSAnswer& answer) {
+  SoaCheckClient* client = ctx.soa_checks;
+  if (client == nullptr || answer.Section2.empty()) return;
+  const clDNSRecord& first = *answer.Section2.front();
+  if (client->SoaID() != answer.Id || client->State() != SoaCheckClient::kSoaQuerySent) return;
+  if (first.Name != client->CurName() || first.RecType != kTypeSOA) return;
+  client->GotSOA(ReadSoaData(first.Data).serial);
+}
+
 void Match(Context& ctx, const std::shared_ptr<clDNSAnswer>& answer) {
   // Matching is by identifier only; the sender's address is not compared.
   for (const RequestPtr& request : ctx.Requests.Active()) {
@@ -154,8 +166,7 @@ void Match(Context& ctx, const std::shared_ptr<clDNSAnswer>& answer) {
       return;
     }
   }
-  // Unmatched responses are dropped; those to the transfer client's SOA
-  // checks are picked out here once that client exists.
+  OfferToSoaCheck(ctx, *answer);  // anything else is dropped without a word
 }
 
 void Receive(Context& ctx, const std::string& ip, const std::string& msg) {

@@ -1,6 +1,7 @@
 // ProcDNSAnswer: parsing, caching, and delivery to the waiting request.
 #include "dns/tables.h"
 #include "query/request_queue.h"
+#include "query/soa_check.h"
 #include "query_fixture.h"
 
 namespace vell::test {
@@ -110,6 +111,36 @@ TEST_F(ResponseTest, HugeCountsOverShortDataEndAsIncomplete) {
   ProcDNSAnswer(ctx, "192.0.2.99", msg);
   EXPECT_EQ(Logged().back(), "-> Incomplete...");
   EXPECT_TRUE(ctx.Cache.Records().empty());
+}
+
+class FakeSoaCheck final : public SoaCheckClient {
+ public:
+  int32_t SoaID() const override { return id; }
+  int State() const override { return state; }
+  const std::string& CurName() const override { return name; }
+  void GotSOA(int32_t serial) override { serials.push_back(serial); }
+  int32_t id = 0x0777;
+  int state = kSoaQuerySent;
+  std::string name = "www.example.org.";
+  std::vector<int32_t> serials;
+};
+
+TEST_F(ResponseTest, UnmatchedSoaAnswerGoesToTheTransferClientOnlyWhenItWaitsForIt) {
+  FakeSoaCheck client;
+  ctx.soa_checks = &client;
+  const std::string soa =
+      RecordAt12(kTypeSOA, 1, 600, Octets({2, "ns", 0xC0, 16, 4, "host", 0xC0, 16, 0, 0, 0x30, 0x39, 0, 0,
+                                           0, 1,    0,    0,  0, 2,      0,    0,  0, 3, 0,    0,    0, 4}));
+  ProcDNSAnswer(ctx, "192.0.2.99", Response(1, 0, 0, soa));
+  client.state = 0;  // not waiting any more
+  ProcDNSAnswer(ctx, "192.0.2.99", Response(1, 0, 0, soa));
+  client.state = SoaCheckClient::kSoaQuerySent;
+  client.name = "example.org.";  // a check of another zone
+  ProcDNSAnswer(ctx, "192.0.2.99", Response(1, 0, 0, soa));
+  client.name = "www.example.org.";
+  client.id = 0x0778;
+  ProcDNSAnswer(ctx, "192.0.2.99", Response(1, 0, 0, soa));
+  EXPECT_THAT(client.serials, ElementsAre(12345));
 }
 
 }  // namespace
