@@ -21,13 +21,7 @@ constexpr char kLoopback[] = "127.0.0.1";
 
 RecordPtr PermanentRecord(const Context& ctx, const std::string& name, int16_t type,
                           const std::string& data) {
-  auto record = std::make_shared<clDNSRecord>();
-  record->Permanent = true;
-  record->Name = name;
-  record->RecType = type;
-  record->Data = data;
-  record->SetTTL(ctx.clock, ctx.settings.HOSTSTTL);
-  return record;
+  return MakeRecord(ctx.clock, Lifetime::kPermanent, name, type, data, ctx.settings.HOSTSTTL);
 }
 
 bool Holds(const SortedRecords& records, const std::string& name, int16_t type) {

@@ -27,13 +27,11 @@ void clDNSCache::CacheAdd(clDNSAnswer& answer) {
 void clDNSCache::StoreNegative(const clDNSAnswer& answer) {
   const RecordPtr& soa = answer.Section3[0];
   if (!answer.RqName.empty()) {
-    auto entry = std::make_shared<clDNSRecord>();
-    entry->Name = answer.RqName;
-    entry->RecType = answer.RCode == header::kRCodeNameError ? kNameErrorType
-                                                             : CheckedInt16(answer.RqType + kNegativeType);
-    entry->Data = soa->Name;
-    entry->SetTTL(ctx_.clock, ReadSoaData(soa->Data).minimum);
-    StoreReplacing(entry);
+    const int16_t type = answer.RCode == header::kRCodeNameError
+                             ? kNameErrorType
+                             : CheckedInt16(answer.RqType + kNegativeType);
+    StoreReplacing(MakeRecord(ctx_.clock, Lifetime::kLearnt, answer.RqName, type, soa->Name,
+                              ReadSoaData(soa->Data).minimum));
   }
   StoreReplacing(soa);
 }

@@ -14,13 +14,7 @@ constexpr int16_t kTypeAny = 255;
 
 void AppendLeaseRecord(Context& ctx, const std::string& name, int16_t type, std::string data,
                        clDNSAnswer& answer) {
-  auto record = std::make_shared<clDNSRecord>();
-  record->Permanent = true;
-  record->Name = name;
-  record->RecType = type;
-  record->Data = std::move(data);
-  record->SetTTL(ctx.clock, 0);
-  answer.Section2.push_back(std::move(record));
+  answer.Section2.push_back(MakeRecord(ctx.clock, Lifetime::kPermanent, name, type, std::move(data), 0));
 }
 
 }  // namespace

@@ -14,4 +14,15 @@ int32_t clDNSRecord::TTL(const Clock& clock) const {
   return CheckedInt32((mTimeOut - clock.Now()) * kSecondsPerDay);
 }
 
+RecordPtr MakeRecord(const Clock& clock, Lifetime lifetime, std::string name, int16_t type, std::string data,
+                     int32_t ttl) {
+  auto record = std::make_shared<clDNSRecord>();
+  record->Permanent = lifetime == Lifetime::kPermanent;
+  record->Name = std::move(name);
+  record->RecType = type;
+  record->Data = std::move(data);
+  record->SetTTL(clock, ttl);
+  return record;
+}
+
 }  // namespace vell

@@ -35,4 +35,10 @@ class clDNSRecord {
 using RecordPtr = std::shared_ptr<clDNSRecord>;
 using RecordList = std::vector<RecordPtr>;
 
+enum class Lifetime { kLearnt, kPermanent };
+
+// A record filled in the order its time-out needs: Permanent before TTL.
+RecordPtr MakeRecord(const Clock& clock, Lifetime lifetime, std::string name, int16_t type, std::string data,
+                     int32_t ttl);
+
 }  // namespace vell

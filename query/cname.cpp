@@ -23,12 +23,8 @@ void Reown(const Clock& clock, RecordList& section, const std::string& alias, co
       ++pos;
       continue;
     }
-    auto copy = std::make_shared<clDNSRecord>();
-    copy->Name = alias;
-    copy->RecType = old.RecType;
-    copy->Data = old.Data;
     ttl = std::min(ttl, old.TTL(clock));
-    copy->SetTTL(clock, ttl);
+    RecordPtr copy = MakeRecord(clock, Lifetime::kLearnt, alias, old.RecType, old.Data, ttl);
     section.erase(section.begin() + static_cast<std::ptrdiff_t>(pos));
     section.push_back(std::move(copy));
     --end;

@@ -86,13 +86,7 @@ class Lookup {
   }
 
   RecordPtr Synthesise(int16_t type, const std::string& data, int32_t ttl) const {
-    auto rec = std::make_shared<clDNSRecord>();
-    rec->Permanent = true;
-    rec->Name = name_;
-    rec->RecType = type;
-    rec->Data = data;
-    rec->SetTTL(ctx_.clock, ttl);
-    return rec;
+    return MakeRecord(ctx_.clock, Lifetime::kPermanent, name_, type, data, ttl);
   }
 
   // A CNAME answers every type; following it is the caller's business.

@@ -63,13 +63,7 @@ struct Server {
     std::filesystem::remove_all(home);
   }
   void Add(clZone& zone, const std::string& name, int16_t type, const std::string& data) {
-    auto record = std::make_shared<clDNSRecord>();
-    record->Permanent = true;
-    record->Name = name;
-    record->RecType = type;
-    record->Data = data;
-    record->SetTTL(clock, 300);
-    zone.AddRec(record);
+    zone.AddRec(vell::MakeRecord(clock, vell::Lifetime::kPermanent, name, type, data, 300));
   }
 
   FakeClock clock{46000.5};

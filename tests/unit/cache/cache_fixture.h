@@ -17,13 +17,7 @@ class CacheTest : public ::testing::Test {
  protected:
   RecordPtr Rec(const std::string& name, int16_t type, const std::string& data, int32_t ttl = 3600,
                 bool permanent = false) {
-    auto record = std::make_shared<clDNSRecord>();
-    record->Permanent = permanent;
-    record->Name = name;
-    record->RecType = type;
-    record->Data = data;
-    record->SetTTL(t.clock, ttl);
-    return record;
+    return MakeRecord(t.clock, permanent ? Lifetime::kPermanent : Lifetime::kLearnt, name, type, data, ttl);
   }
   RecordPtr A(const std::string& name, const std::string& ip, int32_t ttl = 3600) {
     return Rec(name, kTypeA, IPToData(ip), ttl);

@@ -126,12 +126,8 @@ class QueryTest : public ::testing::Test {
   }
   RecordPtr Add(const ZonePtr& zone, const std::string& name, int16_t type, const std::string& data,
                 int32_t ttl = 3600) {
-    auto record = std::make_shared<clDNSRecord>();
-    record->Permanent = true;
-    record->Name = name;
-    record->RecType = type;
-    record->Data = type == kTypeA ? IPToData(data) : data;
-    record->SetTTL(ctx.clock, ttl);
+    RecordPtr record =
+        MakeRecord(ctx.clock, Lifetime::kPermanent, name, type, type == kTypeA ? IPToData(data) : data, ttl);
     if (name[0] == '*') zone->HasWildcards = true;
     zone->AddRec(record);
     return record;

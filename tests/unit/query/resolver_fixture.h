@@ -49,13 +49,8 @@ class ScriptedServersTest : public QueryTest {
  protected:
   // A permanent cache record, as the root hints are.
   void Hint(const std::string& name, int16_t type, const std::string& data) {
-    auto record = std::make_shared<clDNSRecord>();
-    record->Permanent = true;
-    record->Name = name;
-    record->RecType = type;
-    record->Data = type == kTypeA ? IPToData(data) : data;
-    record->SetTTL(ctx.clock, 3600000);
-    ctx.Cache.AddRec(record);
+    ctx.Cache.AddRec(MakeRecord(ctx.clock, Lifetime::kPermanent, name, type,
+                                type == kTypeA ? IPToData(data) : data, 3600000));
   }
 
   // The client 10.0.0.9 asks with RD set; no reply is expected yet.
