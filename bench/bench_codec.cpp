@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "dns/header.h"
-#include "dns/ip.h"
+#include "core/ip.h"
 #include "dns/names.h"
 #include "dns/record_data.h"
 #include "dns/wire.h"

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "core/context.h"
+#include "server/context.h"
 
 namespace {
 
@@ -19,7 +19,8 @@ void BM_LoadZone(benchmark::State& state) {
   }
   vell::SystemClock clock;
   vell::FakeMessageBoxes boxes;
-  vell::Context ctx(clock, home, boxes);
+  vell::EventLoop loop;
+  vell::Context ctx(clock, home, boxes, loop);
   for (auto _ : state) ctx.AuthData.LoadZone(zone, 0);
   const size_t found = ctx.AuthData.ZoneFind(zone);
   state.counters["records"] =

@@ -7,12 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "core/env.h"
+#include "dhcp/lease.h"
 #include "dns/answer.h"
 #include "dns/record_list.h"
 
 namespace vell {
 
-struct Context;
 
 // Negative entries: the name exists but lacks type T (kNegativeType + T),
 // or the name does not exist (kNameErrorType).
@@ -24,13 +25,13 @@ constexpr char kCacheFileName[] = "named.cache";
 
 class clDNSCache {
  public:
-  explicit clDNSCache(Context& ctx) : ctx_(ctx) {}
+  clDNSCache(Env& env, const std::vector<clLease>& leases) : env_(env), leases_(leases) {}
 
   std::shared_ptr<clDNSAnswer> Ask(const std::string& ReqName, int16_t ReqType, bool RDFlag, bool Quickie);
   void CacheAdd(clDNSAnswer& answer);
   // Rebuilds the permanent records: root hints (unless the root zone is held
   // here), the hosts file, and the loopback names.
-  void LoadPerm();
+  void LoadPerm(bool root_zone_held);
   // Writes snapshot.dat (every record and the live leases, for viewing)
   // when SnapShot is true, else named.cache (the learnt records).
   void SaveCache(bool SnapShot);
@@ -72,7 +73,9 @@ class clDNSCache {
   // or, for learnt records, its age cannot be told.
   bool LoadFile(const std::string& path, bool permanent);
 
-  Context& ctx_;
+  Env& env_;
+  // Live DHCP leases answer before any stored record.
+  const std::vector<clLease>& leases_;
   SortedRecords records_;
   size_t purge_cursor_ = 0;  // 1-based position of the next record to examine; 0 = start over
 };

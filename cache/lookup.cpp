@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "cache/cache.h"
-#include "core/context.h"
+#include "core/env.h"
 #include "dhcp/lease_records.h"
 #include "dns/header.h"
 #include "dns/record_data.h"
@@ -20,8 +20,8 @@ bool Valid(const clDNSRecord& record, DateTime now) { return record.mTimeOut >= 
 std::shared_ptr<clDNSAnswer> clDNSCache::Ask(const std::string& ReqName, int16_t ReqType, bool RDFlag,
                                              bool Quickie) {
   auto answer = std::make_shared<clDNSAnswer>();
-  Trap(ctx_.errors, "clDNSCache Ask", [&] {
-    PublishLeases(ctx_, ReqName, ReqType, *answer);
+  Trap(env_.errors, "clDNSCache Ask", [&] {
+    PublishLeases(leases_, env_.clock, env_.errors, ReqName, ReqType, *answer);
     if (AnswerFromName(*answer, ReqName, ReqType, RDFlag, Quickie)) return;
     if (Quickie) return;
     if (RDFlag && !answer->Section2.empty()) return;
@@ -32,7 +32,7 @@ std::shared_ptr<clDNSAnswer> clDNSCache::Ask(const std::string& ReqName, int16_t
 
 bool clDNSCache::AnswerFromName(clDNSAnswer& answer, const std::string& ReqName, int16_t ReqType, bool RDFlag,
                                 bool Quickie) {
-  const DateTime now = ctx_.Now();
+  const DateTime now = env_.Now();
   for (size_t i = records_.Find(ReqName); records_.NameAt(i, ReqName); ++i) {
     const RecordPtr& record = records_[i];
     if (!Valid(*record, now)) continue;  // expired: left for the sweep
@@ -76,7 +76,7 @@ bool clDNSCache::AnswerNegative(clDNSAnswer& answer, const clDNSRecord& entry, b
 
 // The closest enclosing name with cached name servers, the root last.
 void clDNSCache::AddReferral(clDNSAnswer& answer, const std::string& ReqName) {
-  const DateTime now = ctx_.Now();
+  const DateTime now = env_.Now();
   std::string name = ReqName;
   for (;;) {
     bool found = false;
@@ -95,7 +95,7 @@ void clDNSCache::AddReferral(clDNSAnswer& answer, const std::string& ReqName) {
 }
 
 const RecordPtr* clDNSCache::FindValid(const std::string& name, int16_t type) const {
-  const DateTime now = ctx_.Now();
+  const DateTime now = env_.Now();
   for (size_t i = records_.Find(name); records_.NameAt(i, name); ++i) {
     const RecordPtr& record = records_[i];
     if (record->RecType == type && Valid(*record, now)) return &record;
@@ -105,7 +105,7 @@ const RecordPtr* clDNSCache::FindValid(const std::string& name, int16_t type) co
 
 // Every A record at name, whatever its age.
 void clDNSCache::AddAddl(clDNSAnswer& answer, const std::string& name) {
-  Trap(ctx_.errors, "clDNSCache AddAddl", [&] {
+  Trap(env_.errors, "clDNSCache AddAddl", [&] {
     for (size_t i = records_.Find(name); records_.NameAt(i, name); ++i) {
       if (records_[i]->RecType == kTypeA) answer.Section4.push_back(records_[i]);
     }

@@ -5,9 +5,9 @@
 #include <fstream>
 
 #include "cache/cache.h"
-#include "core/context.h"
+#include "core/env.h"
 #include "core/text.h"
-#include "dns/ip.h"
+#include "core/ip.h"
 #include "dns/record_data.h"
 #include "zones/file_lines.h"
 
@@ -19,7 +19,7 @@ constexpr char kRootHints[] = "named.root";
 constexpr char kLocalhost[] = "localhost.";
 constexpr char kLoopback[] = "127.0.0.1";
 
-RecordPtr PermanentRecord(const Context& ctx, const std::string& name, int16_t type,
+RecordPtr PermanentRecord(const Env& ctx, const std::string& name, int16_t type,
                           const std::string& data) {
   return MakeRecord(ctx.clock, Lifetime::kPermanent, name, type, data, ctx.settings.HOSTSTTL);
 }
@@ -33,7 +33,7 @@ bool Holds(const SortedRecords& records, const std::string& name, int16_t type) 
 
 // "address host alias...": the host's address, its reverse name, and a
 // CNAME to it per alias. Lines are taken as they are: no duplicate check.
-void AddHostLine(clDNSCache& cache, const Context& ctx, std::string line) {
+void AddHostLine(clDNSCache& cache, const Env& ctx, std::string line) {
   line = line.substr(0, line.find('#'));
   std::replace(line.begin(), line.end(), '\t', ' ');
   line = Trim(line);
@@ -47,12 +47,12 @@ void AddHostLine(clDNSCache& cache, const Context& ctx, std::string line) {
 }
 
 // A relative path in the setting is taken from the program directory.
-std::string HostsPath(const Context& ctx) {
+std::string HostsPath(const Env& ctx) {
   const std::string& setting = ctx.settings.HOSTS;
   return setting[0] == '/' ? setting : ctx.Path(setting);
 }
 
-void LoadHostsFile(clDNSCache& cache, Context& ctx) {
+void LoadHostsFile(clDNSCache& cache, Env& ctx) {
   ctx.log.AddLine(0, "Loading hosts file \"" + ctx.settings.HOSTS + "\"...");
   const std::string path = HostsPath(ctx);
   std::error_code ec;
@@ -67,22 +67,22 @@ void LoadHostsFile(clDNSCache& cache, Context& ctx) {
 
 }  // namespace
 
-void clDNSCache::LoadPerm() {
-  Trap(ctx_.errors, "clDNSCache LoadPerm", [&] {
+void clDNSCache::LoadPerm(bool root_zone_held) {
+  Trap(env_.errors, "clDNSCache LoadPerm", [&] {
     records_.EraseIf([](const RecordPtr& record) { return record->Permanent; });
     // A server holding the root zone answers for the root servers itself.
-    if (ctx_.AuthData.ZoneFind(".") == kNotFound) {
-      ctx_.log.AddLine(0, "Loading Root DNS server records...");
-      LoadFile(ctx_.Path(kRootHints), true);
+    if (!root_zone_held) {
+      env_.log.AddLine(0, "Loading Root DNS server records...");
+      LoadFile(env_.Path(kRootHints), true);
     }
-    if (!ctx_.settings.HOSTS.empty()) LoadHostsFile(*this, ctx_);
+    if (!env_.settings.HOSTS.empty()) LoadHostsFile(*this, env_);
     // The loopback names, unless the hosts file gave them already.
     if (!Holds(records_, kLocalhost, kTypeA)) {
-      AddRec(PermanentRecord(ctx_, kLocalhost, kTypeA, IPToData(kLoopback)));
+      AddRec(PermanentRecord(env_, kLocalhost, kTypeA, IPToData(kLoopback)));
     }
     const std::string loopback_name = IPToArpa(kLoopback);
     if (!Holds(records_, loopback_name, kTypePTR)) {
-      AddRec(PermanentRecord(ctx_, loopback_name, kTypePTR, kLocalhost));
+      AddRec(PermanentRecord(env_, loopback_name, kTypePTR, kLocalhost));
     }
   });
 }

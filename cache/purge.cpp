@@ -1,7 +1,7 @@
 // Removing records: the expiry sweep, clearing the learnt cache, and
 // forgetting a name server.
 #include "cache/cache.h"
-#include "core/context.h"
+#include "core/env.h"
 #include "dns/record_data.h"
 
 namespace vell {
@@ -17,7 +17,7 @@ constexpr size_t kRecordsPerSliceStep = 3600;
 void clDNSCache::Purge() {
   const size_t count = records_.size();
   if (count == 0) return;
-  const DateTime now = ctx_.Now();
+  const DateTime now = env_.Now();
   for (size_t left = count / kRecordsPerSliceStep + 1; left > 0; --left) {
     if (purge_cursor_ == 0 || purge_cursor_ > records_.size()) purge_cursor_ = 1;
     const size_t index = purge_cursor_ - 1;

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "cache/cache.h"
-#include "core/context.h"
+#include "core/env.h"
 #include "zones/file_lines.h"
 #include "zones/zone_files.h"
 #include "zones/zone_line.h"
@@ -41,14 +41,14 @@ void ReadRecords(std::istream& in, const LineRules& rules, const Clock& clock, E
 
 }  // namespace
 
-void clDNSCache::LoadCache() { LoadFile(ctx_.Path(kCacheFileName), false); }
+void clDNSCache::LoadCache() { LoadFile(env_.Path(kCacheFileName), false); }
 
 bool clDNSCache::LoadFile(const std::string& path, bool permanent) {
   LineRules rules;
   rules.zone_names = false;
   rules.default_ttl = false;
   rules.permanent = permanent;
-  if (!permanent && !FileAge(path, ctx_.Now(), rules.ttl_age)) return false;
+  if (!permanent && !FileAge(path, env_.Now(), rules.ttl_age)) return false;
   std::error_code ec;
   std::ifstream in(path, std::ios::binary);
   if (!in || !std::filesystem::is_regular_file(path, ec)) return false;
@@ -56,8 +56,8 @@ bool clDNSCache::LoadFile(const std::string& path, bool permanent) {
   // without moving the whole list for every record of a large file. What
   // was read before a failure is kept.
   std::vector<RecordPtr> loaded;
-  const bool read_all = Trap(ctx_.errors, "clDNSCache LoadFile",
-                             [&] { ReadRecords(in, rules, ctx_.clock, ctx_.errors, loaded); });
+  const bool read_all = Trap(env_.errors, "clDNSCache LoadFile",
+                             [&] { ReadRecords(in, rules, env_.clock, env_.errors, loaded); });
   records_.InsertMany(std::move(loaded));
   return read_all;
 }

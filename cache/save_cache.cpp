@@ -4,10 +4,10 @@
 #include <cmath>
 
 #include "cache/cache.h"
-#include "core/context.h"
+#include "core/env.h"
 #include "core/platform/atomic_file.h"
 #include "core/text.h"
-#include "dns/ip.h"
+#include "core/ip.h"
 #include "dns/record_data.h"
 #include "dns/tables.h"
 
@@ -78,21 +78,21 @@ std::string LeaseLines(const std::vector<clLease>& leases, DateTime now) {
 }  // namespace
 
 void clDNSCache::SaveCache(bool SnapShot) {
-  Trap(ctx_.errors, "clDNSCache SaveCache", [&] {
+  Trap(env_.errors, "clDNSCache SaveCache", [&] {
     std::string out = SnapShot ? "" : std::string(kCacheHeader) + kLineEnd;
     // The owner is written only when it changes from the line before, so
     // records of one name read back as one owner line and its followers.
     std::string previous_owner;
     for (const RecordPtr& record : records_.items()) {
-      const int32_t ttl = record->TTL(ctx_.clock);
+      const int32_t ttl = record->TTL(env_.clock);
       if (ttl < 0 || (record->Permanent && !SnapShot)) continue;
       const std::string text = TypeAndData(*record);
       if (text.empty()) continue;
       out += (record->Name == previous_owner ? "" : record->Name) + NumText(ttl) + " " + text + kLineEnd;
       previous_owner = record->Name;
     }
-    if (SnapShot) out += LeaseLines(ctx_.Leases, ctx_.Now());
-    WriteFileAtomically(ctx_.Path(SnapShot ? kSnapshotFile : kCacheFileName), out);
+    if (SnapShot) out += LeaseLines(leases_, env_.Now());
+    WriteFileAtomically(env_.Path(SnapShot ? kSnapshotFile : kCacheFileName), out);
   });
 }
 

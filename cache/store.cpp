@@ -4,14 +4,14 @@
 #include <memory>
 
 #include "cache/cache.h"
-#include "core/context.h"
+#include "core/env.h"
 #include "dns/header.h"
 #include "dns/record_data.h"
 
 namespace vell {
 
 void clDNSCache::CacheAdd(clDNSAnswer& answer) {
-  Trap(ctx_.errors, "clDNSCache CacheAdd", [&] {
+  Trap(env_.errors, "clDNSCache CacheAdd", [&] {
     if (answer.TC) return;  // a truncated response is incomplete: learn nothing from it
     if (answer.Section2.empty() || answer.RCode == header::kRCodeNameError) {
       if (answer.Section3.size() == 1 && answer.Section3[0]->RecType == kTypeSOA) {
@@ -30,7 +30,7 @@ void clDNSCache::StoreNegative(const clDNSAnswer& answer) {
     const int16_t type = answer.RCode == header::kRCodeNameError
                              ? kNameErrorType
                              : CheckedInt16(answer.RqType + kNegativeType);
-    StoreReplacing(MakeRecord(ctx_.clock, Lifetime::kLearnt, answer.RqName, type, soa->Name,
+    StoreReplacing(MakeRecord(env_.clock, Lifetime::kLearnt, answer.RqName, type, soa->Name,
                               ReadSoaData(soa->Data).minimum));
   }
   StoreReplacing(soa);
@@ -38,7 +38,7 @@ void clDNSCache::StoreNegative(const clDNSAnswer& answer) {
 
 void clDNSCache::StoreReplacing(const RecordPtr& record) {
   if (!CRemRec(record->Name, record->RecType)) return;
-  if (record->TTL(ctx_.clock) <= 0) return;
+  if (record->TTL(env_.clock) <= 0) return;
   RaiseToMinimumTTL(*record);
   AddRec(record);
 }
@@ -68,7 +68,7 @@ void clDNSCache::StoreNameGroup(const clDNSAnswer& answer, int first, std::vecto
 void clDNSCache::StoreTypeGroup(const clDNSAnswer& answer, int first, size_t pos, std::vector<bool>& marked) {
   const RecordPtr& head = answer.CRecord(static_cast<int16_t>(first));
   const bool ok = CRemRec(head->Name, head->RecType);
-  const DateTime now = ctx_.Now();
+  const DateTime now = env_.Now();
   // "Data# Data# " of the records taken so far. The duplicate test is a text
   // search, so data that is a suffix of an earlier record's data counts too.
   std::string accepted;
@@ -86,14 +86,14 @@ void clDNSCache::StoreTypeGroup(const clDNSAnswer& answer, int first, size_t pos
 }
 
 void clDNSCache::RaiseToMinimumTTL(clDNSRecord& record) const {
-  const int minimum = ctx_.settings.CACHETTL;
-  if (record.TTL(ctx_.clock) < minimum) record.SetTTL(ctx_.clock, minimum);
+  const int minimum = env_.settings.CACHETTL;
+  if (record.TTL(env_.clock) < minimum) record.SetTTL(env_.clock, minimum);
 }
 
 // A type-negative entry (1000 + T) makes room like type T; a name error
 // (2000) clears everything learnt at the name.
 bool clDNSCache::CRemRec(const std::string& name, int16_t type) {
-  return TrapOr(ctx_.errors, "clDNSCache CRemRec", false, [&] {
+  return TrapOr(env_.errors, "clDNSCache CRemRec", false, [&] {
     const int t = type > kNegativeType && type < kNameErrorType ? type - kNegativeType : type;
     size_t i = records_.Find(name);
     while (records_.NameAt(i, name)) {
@@ -113,7 +113,7 @@ bool clDNSCache::CRemRec(const std::string& name, int16_t type) {
 }
 
 void clDNSCache::AddRec(RecordPtr record) {
-  Trap(ctx_.errors, "clDNSCache AddRec", [&] { records_.Insert(std::move(record)); });
+  Trap(env_.errors, "clDNSCache AddRec", [&] { records_.Insert(std::move(record)); });
 }
 
 }  // namespace vell

@@ -2,7 +2,6 @@
 
 #include <sys/stat.h>
 
-#include "core/context.h"
 
 namespace vell {
 
@@ -15,27 +14,27 @@ void LogWindow::Add(const std::string& line) {
 EventLog::~EventLog() { CloseFile(); }
 
 bool EventLog::Writes(int level) const {
-  const Settings& s = ctx_.settings;
+  const Settings& s = settings_;
   if (level > 1 && s.LOGINONLY) return false;
   if ((level == 1 || level == 3) && !s.LOGDETAIL) return false;
-  return KeepLog || (ctx_.state.WindowOpen[kLogWindow] && window != nullptr) || s.WRITELOG;
+  return KeepLog || (state_.WindowOpen[kLogWindow] && window != nullptr) || s.WRITELOG;
 }
 
 void EventLog::AddLine(int level, const std::string& text) {
   if (!Writes(level)) return;
-  const Settings& s = ctx_.settings;
-  const DateTime now = ctx_.Now();
+  const Settings& s = settings_;
+  const DateTime now = clock_.Now();
   const std::string line = TimeOfDayText(now) + "   " + text;
   if (KeepLog) {
     if (LogBuffer.size() >= kLogLines) LogBuffer.pop_front();
     LogBuffer.push_back(line);
   }
-  if (ctx_.state.WindowOpen[kLogWindow] && window != nullptr) window->Add(line);
+  if (state_.WindowOpen[kLogWindow] && window != nullptr) window->Add(line);
   if (s.WRITELOG) WriteToFile(line);
 }
 
 void EventLog::WriteToFile(const std::string& line) {
-  const std::string today = DateStamp(ctx_.Now());
+  const std::string today = DateStamp(clock_.Now());
   // The day check happens only when a line is written, so the file switches
   // at the first line after midnight.
   if (!LogDate.empty() && LogDate != today) {
@@ -43,7 +42,7 @@ void EventLog::WriteToFile(const std::string& line) {
     CloseFile();
   }
   if (LogDate.empty() && !OpenTodaysFile(today)) return;
-  Trap(ctx_.errors, "modMain AddLine", [&] {
+  Trap(errors_, "modMain AddLine", [&] {
     const std::string out = line + "\r\n";
     if (std::fwrite(out.data(), 1, out.size(), file_) != out.size() || std::fflush(file_) != 0) {
       throw RunError(57, "Device I/O error");
@@ -52,7 +51,7 @@ void EventLog::WriteToFile(const std::string& line) {
 }
 
 bool EventLog::OpenTodaysFile(const std::string& today) {
-  const std::string dir = ctx_.Path("logs");
+  const std::string& dir = logs_dir_;
   ::mkdir(dir.c_str(), 0755);  // usually exists already
   file_ = std::fopen((dir + "/" + today + ".log").c_str(), "ab");
   if (file_ == nullptr) {

@@ -8,9 +8,12 @@
 #include <functional>
 #include <string>
 
-namespace vell {
+#include "core/clock.h"
+#include "core/config/settings.h"
+#include "core/error_report.h"
+#include "core/process_state.h"
 
-struct Context;
+namespace vell {
 
 constexpr size_t kLogLines = 150;
 
@@ -29,7 +32,10 @@ class LogWindow {
 
 class EventLog {
  public:
-  explicit EventLog(Context& ctx) : ctx_(ctx) {}
+  // Daily files go to logs_dir, created when the first line is written.
+  EventLog(const Clock& clock, const Settings& settings, const ProcessState& state, std::string logs_dir,
+           ErrorSink& errors)
+      : clock_(clock), settings_(settings), state_(state), logs_dir_(std::move(logs_dir)), errors_(errors) {}
   ~EventLog();
   EventLog(const EventLog&) = delete;
   EventLog& operator=(const EventLog&) = delete;
@@ -49,7 +55,11 @@ class EventLog {
   void WriteToFile(const std::string& line);
   bool OpenTodaysFile(const std::string& today);
 
-  Context& ctx_;
+  const Clock& clock_;
+  const Settings& settings_;
+  const ProcessState& state_;
+  const std::string logs_dir_;
+  ErrorSink& errors_;
   std::FILE* file_ = nullptr;
 };
 

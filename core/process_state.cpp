@@ -1,6 +1,5 @@
 #include "core/process_state.h"
 
-
 namespace vell {
 
 void ProcessState::CountRequest(DateTime now) {
@@ -10,6 +9,11 @@ void ProcessState::CountRequest(DateTime now) {
   // 32767 queries a second, and the count must not fail the query.
   ++PerSecond[second];
   PerSecond[(second + 1) % 60] = 0;
+}
+
+void ProcessState::SetStatus(const std::string& text) {
+  StatusText = text;
+  if (WindowOpen[kMainWindow]) StatusPanel[1] = text;
 }
 
 }  // namespace vell

@@ -28,6 +28,8 @@ struct ProcessState {
   // Counts one DNS request or DHCP message in RequestCount and in the slot
   // of the current second of PerSecond, and clears the slot after it.
   void CountRequest(DateTime now);
+  // The one-line status text, also shown on the main window when it is open.
+  void SetStatus(const std::string& text);
 };
 
 // Ports of this platform's command line (see the README).

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "core/context.h"
+#include "core/platform/atomic_file.h"
 #include "core/text.h"
 
 namespace vell {
@@ -32,15 +32,15 @@ void SupportReport::Report(std::string_view where, int number, std::string_view 
   // The report must never fail in turn: it is the last resort of every
   // procedure.
   try {
-    if (ctx_.settings.NTSERVICE && number > 0 && event_log) {
+    if (settings_.NTSERVICE && number > 0 && event_log) {
       event_log("Error:" + NumText(number) + " " + std::string(description) + " in " + std::string(where) +
                 " " + std::string(extra));
     }
     WriteSupportFile(where, number, description, extra);
-    if (ctx_.state.Interactive) {
-      ctx_.boxes.Show("An error has occured in Vellion!\n\nModule: " + std::string(where) +
+    if (state_.Interactive) {
+      boxes_.Show("An error has occured in Vellion!\n\nModule: " + std::string(where) +
                           "\nError:" + NumText(number) + " " + std::string(description) +
-                          "\n\nDetails are in " + ctx_.Path("support.txt"),
+                          "\n\nDetails are in " + Path("support.txt"),
                       "Vellion");
     }
   } catch (...) {
@@ -50,20 +50,19 @@ void SupportReport::Report(std::string_view where, int number, std::string_view 
 void SupportReport::WriteSupportFile(std::string_view where, int number, std::string_view description,
                                      std::string_view extra) {
   std::ostringstream out;
-  const DateTime now = ctx_.Now();
+  const DateTime now = clock_.Now();
   out << "Vellion support information\r\n\r\n";
   out << "Date: " << DateStamp(now) << " " << TimeOfDayText(now) << "\r\n";
   out << "Error:" << NumText(number) << " " << description << "\r\n";
   out << "Procedure: " << where << (extra.empty() ? "" : " ") << extra << "\r\n\r\n";
   out << "System: " << SystemText() << "\r\n";
-  out << "Program directory: " << ctx_.home << "\r\n";
+  out << "Program directory: " << home_ << "\r\n";
   out << "Local addresses:";
-  for (const auto& ip : ctx_.LocalIPs) out << " " << ip;
-  out << "\r\n\r\nConfiguration:\r\n" << FileText(ctx_.Path("vellion.ini"));
+  for (const auto& ip : local_ips_) out << " " << ip;
+  out << "\r\n\r\nConfiguration:\r\n" << FileText(Path("vellion.ini"));
   out << "\r\nRecent log lines:\r\n";
-  for (const auto& line : ctx_.log.LogBuffer) out << line << "\r\n";
-  std::ofstream file(ctx_.Path("support.txt"), std::ios::binary | std::ios::trunc);
-  file << out.str();
+  for (const auto& line : log_.LogBuffer) out << line << "\r\n";
+  WriteFileAtomically(Path("support.txt"), out.str());
 }
 
 }  // namespace vell

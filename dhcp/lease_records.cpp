@@ -2,8 +2,7 @@
 
 #include <memory>
 
-#include "core/context.h"
-#include "dns/ip.h"
+#include "core/ip.h"
 #include "dns/record_data.h"
 
 namespace vell {
@@ -12,28 +11,29 @@ namespace {
 
 constexpr int16_t kTypeAny = 255;
 
-void AppendLeaseRecord(Context& ctx, const std::string& name, int16_t type, std::string data,
+void AppendLeaseRecord(const Clock& clock, const std::string& name, int16_t type, std::string data,
                        clDNSAnswer& answer) {
-  answer.Section2.push_back(MakeRecord(ctx.clock, Lifetime::kPermanent, name, type, std::move(data), 0));
+  answer.Section2.push_back(MakeRecord(clock, Lifetime::kPermanent, name, type, std::move(data), 0));
 }
 
 }  // namespace
 
-void PublishLeases(Context& ctx, const std::string& ReqName, int16_t ReqType, clDNSAnswer& answer) {
-  if (ctx.Leases.empty()) return;
-  const DateTime now = ctx.Now();
+void PublishLeases(const std::vector<clLease>& leases, const Clock& clock, ErrorSink& errors,
+                   const std::string& ReqName, int16_t ReqType, clDNSAnswer& answer) {
+  if (leases.empty()) return;
+  const DateTime now = clock.Now();
   if (ReqType == kTypeA || ReqType == kTypeAny) {
-    for (const clLease& lease : ctx.Leases) {
+    for (const clLease& lease : leases) {
       if (lease.Expires > now && lease.ClientName == ReqName) {
-        AppendLeaseRecord(ctx, ReqName, kTypeA, IPToData(lease.IPaddr), answer);
+        AppendLeaseRecord(clock, ReqName, kTypeA, IPToData(lease.IPaddr), answer);
       }
     }
   }
   if (ReqType == kTypePTR || ReqType == kTypeAny) {
-    const std::string address = ArpaToIP(ctx.errors, ReqName);
-    for (const clLease& lease : ctx.Leases) {
+    const std::string address = ArpaToIP(errors, ReqName);
+    for (const clLease& lease : leases) {
       if (lease.Expires > now && lease.IPaddr == address) {
-        AppendLeaseRecord(ctx, ReqName, kTypePTR, lease.ClientName, answer);
+        AppendLeaseRecord(clock, ReqName, kTypePTR, lease.ClientName, answer);
       }
     }
   }

@@ -4,17 +4,20 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "core/clock.h"
+#include "core/error_report.h"
+#include "dhcp/lease.h"
 #include "dns/answer.h"
 
 namespace vell {
-
-struct Context;
 
 // Appends to Section2 an A record for every live lease of the host ReqName
 // (types 1 and 255) and a PTR record for every live lease of the address
 // whose reverse name is ReqName (types 12 and 255). The records are made
 // for this answer only and never age.
-void PublishLeases(Context& ctx, const std::string& ReqName, int16_t ReqType, clDNSAnswer& answer);
+void PublishLeases(const std::vector<clLease>& leases, const Clock& clock, ErrorSink& errors,
+                   const std::string& ReqName, int16_t ReqType, clDNSAnswer& answer);
 
 }  // namespace vell

@@ -4,7 +4,7 @@
 #include <optional>
 #include <stdexcept>
 
-#include "dns/ip.h"
+#include "core/ip.h"
 #include "dns/record_data.h"
 
 namespace vell {

@@ -2,8 +2,8 @@
 #include <algorithm>
 #include <random>
 
-#include "core/context.h"
-#include "core/front_end.h"
+#include "query/query_context.h"
+#include "query/sender.h"
 #include "dns/names.h"
 #include "dns/record_data.h"
 #include "dns/tables.h"
@@ -132,7 +132,7 @@ void clDNSRequest::SendQuery(size_t pick, int16_t min_count) {
                             TypeN(RequestType) + "-record for " + LookupName);
   }
   TimeOut = ctx_.Now() + Seconds(kQueryTimeOutSeconds);
-  if (ctx_.sender != nullptr) ctx_.sender->SendRequest(server.IP, QueryMessage(id));
+  ctx_.sender.SendRequest(server.IP, QueryMessage(id));
 }
 
 std::string clDNSRequest::QueryMessage(int32_t id) const {

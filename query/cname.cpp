@@ -1,7 +1,7 @@
 // Following CNAMEs through local data, and the AUTOCNAME rewrite of replies.
 #include <algorithm>
 
-#include "core/context.h"
+#include "query/query_context.h"
 #include "dns/record_data.h"
 #include "query/request.h"
 

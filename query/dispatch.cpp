@@ -5,8 +5,8 @@
 #include <memory>
 #include <string_view>
 
-#include "core/context.h"
-#include "core/front_end.h"
+#include "query/query_context.h"
+#include "query/sender.h"
 #include "dns/header.h"
 #include "dns/names.h"
 #include "dns/record_data.h"
@@ -26,19 +26,19 @@ constexpr char kRAWithNotImplemented = '\x84';
 // Unsupported opcodes, classes and types get "Not implemented": the query
 // sent back with QR set and RA + RCODE 4, everything else as received. Other
 // servers answer some of these with FORMERR or REFUSED; we never do.
-void NotImplemented(Context& ctx, const std::string& ip, long port, const std::string& msg,
+void NotImplemented(QueryContext& ctx, const std::string& ip, long port, const std::string& msg,
                     const std::string& topic) {
   ctx.log.AddLine(0, "Sending answer to " + ip + " about " + topic);
   ctx.log.AddLine(0, "-> Header: Not implemented.");
   std::string reply = msg;
   reply[header::kFlags1] = static_cast<char>(reply[header::kFlags1] | header::kQR);
   reply[header::kFlags2] = kRAWithNotImplemented;
-  if (ctx.sender != nullptr) ctx.sender->SendAnswer(ip, port, reply);
+  ctx.sender.SendAnswer(ip, port, reply);
 }
 
 std::string TypeTopic(int16_t type, const std::string& name) { return TypeN(type) + "-record for " + name; }
 
-void Dispatch(Context& ctx, const std::string& ip, long port, const std::string& msg) {
+void Dispatch(QueryContext& ctx, const std::string& ip, long port, const std::string& msg) {
   ctx.state.CountRequest(ctx.Now());
   const std::string_view message = msg;
   std::string_view counts = message.substr(std::min(message.size(), header::kQdCount));
@@ -96,7 +96,7 @@ void Dispatch(Context& ctx, const std::string& ip, long port, const std::string&
 
 }  // namespace
 
-void ProcDNSRequest(Context& ctx, const std::string& ip, long port, const std::string& msg) {
+void ProcDNSRequest(QueryContext& ctx, const std::string& ip, long port, const std::string& msg) {
   Trap(ctx.errors, "modDNS ProcDNSRequest", [&] { Dispatch(ctx, ip, port, msg); });
 }
 

@@ -5,11 +5,11 @@
 
 namespace vell {
 
-struct Context;
+struct QueryContext;
 
 // A query (QR clear) from ip:port.
-void ProcDNSRequest(Context& ctx, const std::string& ip, long port, const std::string& msg);
+void ProcDNSRequest(QueryContext& ctx, const std::string& ip, long port, const std::string& msg);
 // A response (QR set) from ip: cached, then handed to the request waiting for it.
-void ProcDNSAnswer(Context& ctx, const std::string& ip, const std::string& msg);
+void ProcDNSAnswer(QueryContext& ctx, const std::string& ip, const std::string& msg);
 
 }  // namespace vell

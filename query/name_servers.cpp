@@ -2,8 +2,8 @@
 // sub-requests that find addresses no local data holds.
 #include <algorithm>
 
-#include "core/context.h"
-#include "dns/ip.h"
+#include "query/query_context.h"
+#include "core/ip.h"
 #include "dns/record_data.h"
 #include "query/request.h"
 #include "query/request_queue.h"

@@ -1,7 +1,7 @@
 // ProcAnswer: what a response from a name server does to its request.
 #include <algorithm>
 
-#include "core/context.h"
+#include "query/query_context.h"
 #include "dns/record_data.h"
 #include "query/request.h"
 #include "query/zone_suffix.h"

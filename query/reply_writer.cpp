@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/context.h"
+#include "query/query_context.h"
 #include "dns/header.h"
 #include "dns/names.h"
 #include "dns/record_data.h"
@@ -79,7 +79,7 @@ std::string RData(ErrorSink& sink, std::string_view message, const clDNSRecord& 
   }
 }
 
-void WriteRecord(Context& ctx, std::string& message, int section, const clDNSRecord& record) {
+void WriteRecord(QueryContext& ctx, std::string& message, int section, const clDNSRecord& record) {
   message += ZipName(ctx.errors, message, record.Name);
   message += MakeInt(record.RecType);
   message += MakeInt(1);  // always IN
@@ -93,7 +93,7 @@ void WriteRecord(Context& ctx, std::string& message, int section, const clDNSRec
   }
 }
 
-void WriteSection(Context& ctx, std::string& message, int section, const RecordList& records) {
+void WriteSection(QueryContext& ctx, std::string& message, int section, const RecordList& records) {
   if (!ctx.settings.ROUNDROBIN) {
     for (const RecordPtr& record : records) WriteRecord(ctx, message, section, *record);
     return;
@@ -103,7 +103,7 @@ void WriteSection(Context& ctx, std::string& message, int section, const RecordL
 
 }  // namespace
 
-std::string WriteReply(Context& ctx, const clDNSRequest& request, const clDNSAnswer& answer) {
+std::string WriteReply(QueryContext& ctx, const clDNSRequest& request, const clDNSAnswer& answer) {
   std::string message;
   message.reserve(512);
   message += MakeUInt(request.requestID);

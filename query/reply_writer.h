@@ -5,7 +5,7 @@
 
 namespace vell {
 
-struct Context;
+struct QueryContext;
 class clDNSAnswer;
 class clDNSRequest;
 
@@ -14,6 +14,6 @@ class clDNSRequest;
 // run of address records of one name is rotated by one more position on
 // every reply. There is no size limit and TC is never set: a UDP reply is
 // sent whole however long it gets, unlike other servers.
-std::string WriteReply(Context& ctx, const clDNSRequest& request, const clDNSAnswer& answer);
+std::string WriteReply(QueryContext& ctx, const clDNSRequest& request, const clDNSAnswer& answer);
 
 }  // namespace vell

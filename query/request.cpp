@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "core/context.h"
+#include "query/query_context.h"
 #include "core/error_report.h"
-#include "core/front_end.h"
+#include "query/sender.h"
 #include "dns/tables.h"
 #include "query/reply_writer.h"
 #include "query/request_queue.h"
@@ -143,7 +143,7 @@ void clDNSRequest::LogReply() {
 
 void clDNSRequest::Deliver(const std::string& message) {
   if (RequestPort >= 0) {
-    if (ctx_.sender != nullptr) ctx_.sender->SendAnswer(RequestIP, RequestPort, message);
+    ctx_.sender.SendAnswer(RequestIP, RequestPort, message);
     return;
   }
   // A TCP query is answered through its connection handler. No handler

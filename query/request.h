@@ -11,7 +11,7 @@
 
 namespace vell {
 
-struct Context;
+struct QueryContext;
 
 // One candidate name server of a recursive request.
 struct clNServ {
@@ -42,7 +42,7 @@ class clDNSRequest {
   static constexpr int32_t kFromRoot = 1;
   static constexpr int32_t kRootTaken = 2;
 
-  explicit clDNSRequest(Context& ctx) : ctx_(ctx) {}
+  explicit clDNSRequest(QueryContext& ctx) : ctx_(ctx) {}
 
   std::string RequestKey;
   int32_t requestID = 0;  // the client's message identifier; a sub-request's mode
@@ -116,7 +116,7 @@ class clDNSRequest {
   // A sub-request hands its answer to the request that started it.
   void DeliverToParent();
 
-  Context& ctx_;
+  QueryContext& ctx_;
   std::shared_ptr<clDNSAnswer> Answer;
   std::string LookupName;
   DateTime RequestStart = 0;

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "core/context.h"
+#include "query/query_context.h"
 #include "query/request.h"
 
 namespace vell {

@@ -10,12 +10,12 @@
 
 namespace vell {
 
-struct Context;
+struct QueryContext;
 class clDNSRequest;
 
 class RequestQueue {
  public:
-  explicit RequestQueue(Context& ctx) : ctx_(ctx) {}
+  explicit RequestQueue(QueryContext& ctx) : ctx_(ctx) {}
 
   // A UDP query (Level 0): answered at once unless it asks for recursion or
   // another request is being processed, in which case it is queued.
@@ -48,7 +48,7 @@ class RequestQueue {
   void RunQueue();
   void YieldCheck();
 
-  Context& ctx_;
+  QueryContext& ctx_;
   std::vector<std::shared_ptr<clDNSRequest>> active_;  // in admission order
   bool busy_ = false;
   int32_t key_counter_ = 0;

@@ -4,7 +4,7 @@
 #include <memory>
 #include <string_view>
 
-#include "core/context.h"
+#include "query/query_context.h"
 #include "dns/header.h"
 #include "dns/names.h"
 #include "dns/record_data.h"
@@ -24,7 +24,7 @@ constexpr size_t kRecordFixedSize = 10;
 
 class ResponseParser {
  public:
-  ResponseParser(Context& ctx, const std::string& ip, std::string_view message, clDNSAnswer& answer)
+  ResponseParser(QueryContext& ctx, const std::string& ip, std::string_view message, clDNSAnswer& answer)
       : ctx_(ctx), ip_(ip), message_(message), rest_(message.substr(header::kSize)), answer_(answer) {}
 
   // False when the message ended early; what was read before stays.
@@ -137,25 +137,14 @@ class ResponseParser {
     return data += Name(name);
   }
 
-  Context& ctx_;
+  QueryContext& ctx_;
   const std::string& ip_;
   std::string_view message_;
   std::string_view rest_;
   clDNSAnswer& answer_;
 };
 
-// A response no request waits for may answer the transfer client's SOA
-// check of a secondary zone.
-void OfferToSoaCheck(Context& ctx, const clDNSAnswer& answer) {
-  SoaCheckClient* client = ctx.soa_checks;
-  if (client == nullptr || answer.Section2.empty()) return;
-  const clDNSRecord& first = *answer.Section2.front();
-  if (client->SoaID() != answer.Id || client->State() != SoaCheckClient::kSoaQuerySent) return;
-  if (first.Name != client->CurName() || first.RecType != kTypeSOA) return;
-  client->GotSOA(ReadSoaData(first.Data).serial);
-}
-
-void Match(Context& ctx, const std::shared_ptr<clDNSAnswer>& answer) {
+void Match(QueryContext& ctx, const std::shared_ptr<clDNSAnswer>& answer) {
   // Matching is by identifier only; the sender's address is not compared.
   for (const RequestPtr& request : ctx.Requests.Active()) {
     if (request->State != clDNSRequest::kWaitingForServer) continue;
@@ -166,10 +155,12 @@ void Match(Context& ctx, const std::shared_ptr<clDNSAnswer>& answer) {
       return;
     }
   }
-  OfferToSoaCheck(ctx, *answer);  // anything else is dropped without a word
+  // It may answer the transfer client's SOA check; anything else is dropped
+  // without a word.
+  ctx.soa_check.Offer(*answer);
 }
 
-void Receive(Context& ctx, const std::string& ip, const std::string& msg) {
+void Receive(QueryContext& ctx, const std::string& ip, const std::string& msg) {
   const std::string_view message = msg;
   auto answer = std::make_shared<clDNSAnswer>();
   std::string_view id = message;
@@ -205,7 +196,7 @@ void Receive(Context& ctx, const std::string& ip, const std::string& msg) {
 
 }  // namespace
 
-void ProcDNSAnswer(Context& ctx, const std::string& ip, const std::string& msg) {
+void ProcDNSAnswer(QueryContext& ctx, const std::string& ip, const std::string& msg) {
   // The front end passes only messages of at least a header's length.
   if (msg.size() < header::kSize) return;
   Trap(ctx.errors, "modDNS ProcDNSAnswer", [&] { Receive(ctx, ip, msg); });

@@ -1,22 +1,22 @@
-// The zone-transfer client as the response dispatch sees it: the SOA query
-// it is waiting for, and where that query's serial goes. Responses that no
-// active request waits for are offered to it.
+// The zone-transfer client as the response dispatch sees it: responses that
+// no active request waits for are offered to it, and it alone decides
+// whether one answers its SOA check.
 #pragma once
 
-#include <cstdint>
-#include <string>
+#include "dns/answer.h"
 
 namespace vell {
 
-class SoaCheckClient {
+class SoaCheck {
  public:
-  static constexpr int kSoaQuerySent = 1;  // State while an SOA answer is awaited
+  virtual ~SoaCheck() = default;
+  virtual void Offer(const clDNSAnswer& answer) = 0;
+};
 
-  virtual ~SoaCheckClient() = default;
-  virtual int32_t SoaID() const = 0;
-  virtual int State() const = 0;
-  virtual const std::string& CurName() const = 0;
-  virtual void GotSOA(int32_t serial) = 0;
+// No SOA check is ever waiting.
+class NoSoaCheck final : public SoaCheck {
+ public:
+  void Offer(const clDNSAnswer&) override {}
 };
 
 }  // namespace vell

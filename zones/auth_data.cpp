@@ -1,13 +1,13 @@
 #include "zones/auth_data.h"
 
-#include "core/context.h"
+#include "core/env.h"
 
 namespace vell {
 
 void clDNSAuthData::UnloadZone(const std::string& name) {
   const size_t found = ZoneFind(name);
   if (found == kNotFound) return;
-  ctx_.log.AddLine(0, "Removing Zone: " + name);
+  env_.log.AddLine(0, "Removing Zone: " + name);
   zones_.erase(found);
 }
 

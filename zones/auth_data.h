@@ -6,13 +6,14 @@
 #include <string>
 #include <string_view>
 
+#include "core/env.h"
+#include "dhcp/lease.h"
 #include "dns/answer.h"
 #include "dns/sorted_list.h"
 #include "zones/zone.h"
 
 namespace vell {
 
-struct Context;
 
 struct ZoneName {
   const std::string& operator()(const ZonePtr& z) const { return z->Name; }
@@ -24,7 +25,7 @@ constexpr DateTime kNoFileTime = 2.0;
 
 class clDNSAuthData {
  public:
-  explicit clDNSAuthData(Context& ctx) : ctx_(ctx) {}
+  clDNSAuthData(Env& env, const std::vector<clLease>& leases) : env_(env), leases_(leases) {}
 
   void ZoneAdd(ZonePtr zone) { zones_.Insert(std::move(zone)); }
   // The zone of exactly that name, or kNotFound.
@@ -40,7 +41,9 @@ class clDNSAuthData {
   void LoadAll();
 
  private:
-  Context& ctx_;
+  Env& env_;
+  // Live DHCP leases answer before any stored record.
+  const std::vector<clLease>& leases_;
   ZoneList zones_;
 };
 

@@ -4,7 +4,7 @@
 #include <fstream>
 #include <vector>
 
-#include "core/context.h"
+#include "core/env.h"
 #include "core/text.h"
 #include "zones/auth_data.h"
 #include "zones/zone_files.h"
@@ -63,19 +63,19 @@ std::vector<std::string> ZoneFiles(const std::string& dir) {
 }  // namespace
 
 void clDNSAuthData::LoadAll() {
-  const std::string saved_status = ctx_.state.StatusText;
-  ctx_.SetStatus("Loading DNS Records...");
-  ctx_.DoEvents();
-  Trap(ctx_.errors, "clDNSAuthData LoadAll", [&] {
+  const std::string saved_status = env_.state.StatusText;
+  env_.SetStatus("Loading DNS Records...");
+  env_.DoEvents();
+  Trap(env_.errors, "clDNSAuthData LoadAll", [&] {
     zones_.clear();
-    const std::string data_dir = ctx_.Path("data");
-    const CarryOver carry = ReadCarryOver(data_dir + "/zonettl.dat", ctx_.Now());
+    const std::string data_dir = env_.Path("data");
+    const CarryOver carry = ReadCarryOver(data_dir + "/zonettl.dat", env_.Now());
     for (const std::string& file : ZoneFiles(data_dir)) {
       const std::string zone = ZoneOfFileName(file);
       LoadZone(zone, carry.ExpiryOf(zone), kNoFileTime);
     }
   });
-  ctx_.SetStatus(saved_status);
+  env_.SetStatus(saved_status);
 }
 
 }  // namespace vell

@@ -2,7 +2,7 @@
 // from leases, exact records and wildcards, or a name error or no data.
 #include <string_view>
 
-#include "core/context.h"
+#include "core/env.h"
 #include "dhcp/lease_records.h"
 #include "dns/header.h"
 #include "dns/record_data.h"
@@ -28,13 +28,14 @@ const clZone* SelectZone(const ZoneList& zones, std::string_view name) {
 
 class Lookup {
  public:
-  Lookup(Context& ctx, const clZone& zone, const std::string& name, int16_t type, clDNSAnswer& answer)
-      : ctx_(ctx), zone_(zone), records_(zone.Records), name_(name), type_(type), answer_(answer) {}
+  Lookup(Env& env, const std::vector<clLease>& leases, const clZone& zone, const std::string& name, int16_t type,
+         clDNSAnswer& answer)
+      : env_(env), leases_(leases), zone_(zone), records_(zone.Records), name_(name), type_(type), answer_(answer) {}
 
   void Run(bool RDFlag, bool Quickie) {
     if (Delegated()) return;
     answer_.AA = true;
-    PublishLeases(ctx_, name_, type_, answer_);  // live leases answer first
+    PublishLeases(leases_, env_.clock, env_.errors, name_, type_, answer_);  // live leases answer first
     const bool exists = AddExact();
     if (!answer_.Section2.empty()) return;
     if (!exists) {
@@ -86,7 +87,7 @@ class Lookup {
   }
 
   RecordPtr Synthesise(int16_t type, const std::string& data, int32_t ttl) const {
-    return MakeRecord(ctx_.clock, Lifetime::kPermanent, name_, type, data, ttl);
+    return MakeRecord(env_.clock, Lifetime::kPermanent, name_, type, data, ttl);
   }
 
   // A CNAME answers every type; following it is the caller's business.
@@ -141,7 +142,8 @@ class Lookup {
     }
   }
 
-  Context& ctx_;
+  Env& env_;
+  const std::vector<clLease>& leases_;
   const clZone& zone_;
   const SortedRecords& records_;
   const std::string& name_;
@@ -154,9 +156,9 @@ class Lookup {
 std::shared_ptr<clDNSAnswer> clDNSAuthData::Ask(const std::string& ReqName, int16_t ReqType, bool RDFlag,
                                                 bool Quickie) {
   auto answer = std::make_shared<clDNSAnswer>();
-  Trap(ctx_.errors, "clDNSAuthData Ask", [&] {
+  Trap(env_.errors, "clDNSAuthData Ask", [&] {
     if (const clZone* zone = SelectZone(zones_, ReqName)) {
-      Lookup(ctx_, *zone, ReqName, ReqType, *answer).Run(RDFlag, Quickie);
+      Lookup(env_, leases_, *zone, ReqName, ReqType, *answer).Run(RDFlag, Quickie);
     }
   });
   return answer;

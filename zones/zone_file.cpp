@@ -3,7 +3,7 @@
 #include <fstream>
 #include <vector>
 
-#include "core/context.h"
+#include "core/env.h"
 #include "core/text.h"
 #include "zones/auth_data.h"
 #include "zones/file_lines.h"
@@ -67,19 +67,19 @@ ZonePtr NewZone(const std::string& name, double ttl, DateTime file_time, DateTim
 void clDNSAuthData::LoadZone(const std::string& ZoneName, double ZoneTTL, DateTime FILETIME) {
   const size_t loaded = ZoneFind(ZoneName);
   if (loaded != kNotFound) zones_.erase(loaded);
-  ZonePtr zone = NewZone(ZoneName, ZoneTTL, FILETIME, ctx_.Now());
+  ZonePtr zone = NewZone(ZoneName, ZoneTTL, FILETIME, env_.Now());
   if (FILETIME == kNoFileTime)
-    ctx_.log.AddLine(0, "Loading Zone: " + (ZoneName == "." ? "<root>" : ZoneName));
+    env_.log.AddLine(0, "Loading Zone: " + (ZoneName == "." ? "<root>" : ZoneName));
 
-  const std::string path = ctx_.Path("data") + "/" + ZoneFileName(ZoneName);
+  const std::string path = env_.Path("data") + "/" + ZoneFileName(ZoneName);
   std::error_code ec;
   std::ifstream in(path, std::ios::binary);
   if (!in || !std::filesystem::is_regular_file(path, ec)) {
-    ctx_.log.AddLine(0, "** Error accessing file!");
+    env_.log.AddLine(0, "** Error accessing file!");
     return;
   }
-  if (Trap(ctx_.errors, "clDNSAuthData LoadZone",
-           [&] { ReadZoneFile(in, *zone, ctx_.clock, ctx_.errors); })) {
+  if (Trap(env_.errors, "clDNSAuthData LoadZone",
+           [&] { ReadZoneFile(in, *zone, env_.clock, env_.errors); })) {
     ZoneAdd(std::move(zone));
   }
 }

@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "core/text.h"
-#include "dns/ip.h"
+#include "core/ip.h"
 #include "dns/names.h"
 #include "dns/record_data.h"
 #include "dns/wire.h"

@@ -8,7 +8,7 @@
 
 #include "core/platform/atomic_file.h"
 #include "core/text.h"
-#include "dns/ip.h"
+#include "core/ip.h"
 
 namespace vell {
 

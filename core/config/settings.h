@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "dhcp/dhcp_config.h"
+#include "core/config/dhcp_config.h"
 
 namespace vell {
 

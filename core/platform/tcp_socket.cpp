@@ -1,5 +1,6 @@
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "core/platform/socket.h"
@@ -93,16 +94,17 @@ void TcpSocket::Impl::ReadAvailable() {
   // Everything received so far is one event; the cap keeps one busy peer
   // from holding the loop (the rest stays ready).
   constexpr size_t kMaxChunk = 1 << 20;
-  static char buffer[65536];
   std::string got;
   int err = 0;
   bool eof = false;
+  constexpr size_t kRead = 65536;
   while (got.size() < kMaxChunk) {
-    const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
-    if (n > 0) {
-      got.append(buffer, static_cast<size_t>(n));
-      continue;
-    }
+    // Received straight into the string's spare room, trimmed after.
+    const size_t had = got.size();
+    got.resize(had + kRead);
+    const ssize_t n = recv(fd, got.data() + had, kRead, 0);
+    got.resize(had + static_cast<size_t>(std::max<ssize_t>(n, 0)));
+    if (n > 0) continue;
     eof = n == 0;
     if (n < 0 && errno != EAGAIN && errno != EINTR) err = errno;
     break;

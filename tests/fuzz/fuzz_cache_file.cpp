@@ -8,7 +8,7 @@
 #include <fstream>
 #include <string>
 
-#include "core/context.h"
+#include "server/context.h"
 #include "fuzz_workspace.h"
 #include "zones/zone_files.h"
 
@@ -36,7 +36,8 @@ void StopClockAtWrite(const std::string& path) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const vell::fuzz::Workspace workspace("cache");
   static vell::FakeMessageBoxes boxes;
-  static vell::Context ctx(fake_clock, workspace.dir, boxes);
+  static vell::EventLoop loop;
+  static vell::Context ctx(fake_clock, workspace.dir, boxes, loop);
   const std::string path = ctx.Path(vell::kCacheFileName);
   workspace.Write(vell::kCacheFileName, data, size);
   StopClockAtWrite(path);

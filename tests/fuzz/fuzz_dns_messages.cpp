@@ -11,13 +11,15 @@
 #include <string>
 #include <vector>
 
-#include "core/context.h"
-#include "core/front_end.h"
+#include "server/context.h"
 #include "core/platform/message_box.h"
-#include "dns/ip.h"
+#include "core/ip.h"
 #include "dns/record_data.h"
 #include "query/dispatch.h"
+#include "query/query_context.h"
 #include "query/request.h"
+#include "query/sender.h"
+#include "query/soa_check.h"
 
 namespace {
 
@@ -37,8 +39,9 @@ struct Server {
         std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/vell-fuzz-dns-XXXXXX";
     if (mkdtemp(pattern.data()) == nullptr) abort();
     home = pattern;
-    ctx = std::make_unique<Context>(clock, home, boxes);
-    ctx->sender = &recorder;
+    ctx = std::make_unique<Context>(clock, home, boxes, loop);
+    query = std::make_unique<QueryContext>(ctx->env, ctx->LocalIPs, ctx->AuthData, ctx->Cache, ctx->Random,
+                                           recorder, soa_check);
     ctx->settings.DNSRECURSION = "10.*";
     auto zone = std::make_shared<clZone>();
     zone->Name = "example.com.";
@@ -59,6 +62,7 @@ struct Server {
     ctx->AuthData.ZoneAdd(zone);
   }
   ~Server() {
+    query.reset();
     ctx.reset();
     std::filesystem::remove_all(home);
   }
@@ -68,9 +72,12 @@ struct Server {
 
   FakeClock clock{46000.5};
   FakeMessageBoxes boxes;
+  EventLoop loop;
   Recorder recorder;
+  NoSoaCheck soa_check;
   std::string home;
   std::unique_ptr<Context> ctx;
+  std::unique_ptr<QueryContext> query;
 };
 
 }  // namespace
@@ -78,6 +85,7 @@ struct Server {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static Server server;
   Context& ctx = *server.ctx;
+  QueryContext& query = *server.query;
   const std::string msg(reinterpret_cast<const char*>(data), size);
   ctx.settings.AUTOCNAME = size > 0 && (data[0] & 1) != 0;
   ctx.settings.ROUNDROBIN = size > 0 && (data[0] & 2) != 0;
@@ -89,10 +97,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   server.clock.AdvanceSeconds(1);
   // The front end passes only datagrams of at least 13 octets.
   if (size >= 13) {
-    ProcDNSRequest(ctx, size > 1 && (data[1] & 1) ? "10.0.0.1" : "192.0.2.200", 5353, msg);
-    ProcDNSAnswer(ctx, "192.0.2.99", msg);
+    ProcDNSRequest(query, size > 1 && (data[1] & 1) ? "10.0.0.1" : "192.0.2.200", 5353, msg);
+    ProcDNSAnswer(query, "192.0.2.99", msg);
   }
-  for (const std::string& reply : server.recorder.replies) ProcDNSAnswer(ctx, "127.0.0.1", reply);
-  if (!ctx.Requests.Active().empty()) abort();
+  for (const std::string& reply : server.recorder.replies) ProcDNSAnswer(query, "127.0.0.1", reply);
+  if (!query.Requests.Active().empty()) abort();
   return 0;
 }

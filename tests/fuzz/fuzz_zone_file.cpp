@@ -8,7 +8,7 @@
 #include <fstream>
 #include <string>
 
-#include "core/context.h"
+#include "server/context.h"
 #include "fuzz_workspace.h"
 
 namespace {
@@ -26,7 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const bool made = std::filesystem::create_directory(workspace.File("data"));
   static vell::FakeClock clock(46000);
   static vell::FakeMessageBoxes boxes;
-  static vell::Context ctx(clock, workspace.dir, boxes);
+  static vell::EventLoop loop;
+  static vell::Context ctx(clock, workspace.dir, boxes, loop);
   (void)made;
   workspace.Write("data/example.com.dns", data, size);
 

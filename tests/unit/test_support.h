@@ -7,8 +7,9 @@
 #include <string>
 
 #include "core/clock.h"
-#include "core/context.h"
+#include "core/platform/event_loop.h"
 #include "core/platform/message_box.h"
+#include "server/context.h"
 #include "temp_dir.h"
 
 namespace vell::test {
@@ -27,7 +28,8 @@ struct TestContext {
   TempDir dir;
   FakeClock clock{TestStart()};
   FakeMessageBoxes boxes;
-  Context ctx{clock, dir.Path(), boxes};
+  EventLoop loop;
+  Context ctx{clock, dir.Path(), boxes, loop};
 };
 
 }  // namespace vell::test

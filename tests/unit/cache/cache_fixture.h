@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "dns/ip.h"
+#include "core/ip.h"
 #include "dns/record_data.h"
 #include "test_support.h"
 

@@ -30,7 +30,7 @@ TEST_F(PermFiles, HostsLinesGiveAddressReverseNameAndAliasesWithHostsTTL) {
               "10.0.0.5\tServer1 mail\t ftp   # the file server\n"
               "lonely\n"
               "127.0.0.1 localhost\r\n");
-  cache.LoadPerm();
+  cache.LoadPerm(false);
   EXPECT_EQ(LogTexts(), (std::vector<std::string>{"Loading Root DNS server records...",
                                                   "Loading hosts file \"hosts\"..."}));
   EXPECT_EQ(At("server1."), "server1. 1 10.0.0.5");
@@ -52,7 +52,7 @@ TEST_F(PermFiles, HostsLinesGiveAddressReverseNameAndAliasesWithHostsTTL) {
 
 TEST_F(PermFiles, MissingHostsFileIsLoggedAndTheLoopbackNamesStillCome) {
   t.ctx.settings.HOSTS = t.dir.File("nowhere");
-  cache.LoadPerm();
+  cache.LoadPerm(false);
   EXPECT_EQ(LogTexts(), (std::vector<std::string>{"Loading Root DNS server records...",
                                                   "Loading hosts file \"" + t.dir.File("nowhere") + "\"...",
                                                   "-> File not found!"}));
@@ -67,8 +67,8 @@ TEST_F(PermFiles, RootHintsArePermanentAndReplacedAsAWholeButLearntRecordsStay) 
               "b.root. A 192.0.2.2\r\n");  // no TTL: never used
   clDNSAnswer learnt = Response({A("www.example.", "10.0.0.1")});
   cache.CacheAdd(learnt);
-  cache.LoadPerm();
-  cache.LoadPerm();
+  cache.LoadPerm(false);
+  cache.LoadPerm(false);
   EXPECT_EQ(Cached(),
             ". 2 a.root., 1.0.0.127.in-addr.arpa. 12 localhost., a.root. 1 192.0.2.1, b.root. 1 192.0.2.2, "
             "localhost. 1 127.0.0.1, www.example. 1 10.0.0.1");
@@ -79,16 +79,13 @@ TEST_F(PermFiles, RootHintsArePermanentAndReplacedAsAWholeButLearntRecordsStay) 
 
 TEST_F(PermFiles, HoldingTheRootZoneLeavesTheHintsUnread) {
   t.dir.Write("named.root", ". 3600000 NS a.root.\r\n");
-  auto root = std::make_shared<clZone>();
-  root->Name = ".";
-  t.ctx.AuthData.ZoneAdd(root);
-  cache.LoadPerm();
+  cache.LoadPerm(true);
   EXPECT_TRUE(LogTexts().empty());
   EXPECT_EQ(Cached(), "1.0.0.127.in-addr.arpa. 12 localhost., localhost. 1 127.0.0.1");
 }
 
 TEST_F(PermFiles, SnapshotListsPermanentAndLearntRecordsAndLiveLeases) {
-  cache.LoadPerm();
+  cache.LoadPerm(false);
   cache.AddRec(A("www.example.", "10.0.0.1", 600));
   cache.AddRec(Rec("www.example.", kNegativeType + kTypeMX, "example."));
   const DateTime now = t.clock.Now();

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "core/loop_runner.h"
+#include "loop_runner.h"
 
 namespace vell {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "dns/ip.h"
+#include "core/ip.h"
 
 namespace vell {
 namespace {

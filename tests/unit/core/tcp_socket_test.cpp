@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "core/loop_runner.h"
+#include "loop_runner.h"
 #include "core/platform/event_loop.h"
 #include "core/platform/socket.h"
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "core/loop_runner.h"
+#include "loop_runner.h"
 #include "core/platform/event_loop.h"
 #include "core/platform/socket.h"
 

@@ -117,7 +117,7 @@ TEST_F(AnswerTest, NamesInRecordDataAreCompressedAgainstTheMessage) {
   Add(zone, "mx.example.com.", kTypeA, "192.0.2.25");
   const std::string uncompressed_name = Octets({2, "mx", 7, "example", 3, "com", 0});
   sender.answers.clear();
-  ProcDNSRequest(ctx, "10.0.0.9", 5353, Query(1, "example.com.", kTypeMX));
+  ProcDNSRequest(q, "10.0.0.9", 5353, Query(1, "example.com.", kTypeMX));
   ASSERT_EQ(sender.answers.size(), 1u);
   const std::string& msg = sender.answers[0].msg;
   EXPECT_EQ(msg.find(uncompressed_name), std::string::npos);

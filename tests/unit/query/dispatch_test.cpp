@@ -29,7 +29,7 @@ TEST_F(DispatchTest, UnsupportedQueriesGetTheQueryBackAsNotImplemented) {
     ctx.log.LogBuffer.clear();
     // Octets after the question are echoed too.
     const std::string query = c.query + "trailing";
-    ProcDNSRequest(ctx, "10.0.0.9", 4000, query);
+    ProcDNSRequest(q, "10.0.0.9", 4000, query);
     ASSERT_EQ(sender.answers.size(), 1u);
     std::string expected = query;
     expected[2] = static_cast<char>(query[2] | 0x80);
@@ -45,7 +45,7 @@ TEST_F(DispatchTest, IncompleteRequestsAreLoggedAndNotAnswered) {
   const std::string no_question = Octets({0, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
   const std::string cut_question = Octets({0, 1, 1, 0, 0, 1, 0, 0, 0, 0, 0, 0, 1, "a", 0, 0, 1, 0});
   for (const std::string& query : {no_question, cut_question}) {
-    ProcDNSRequest(ctx, "10.0.0.9", 4000, query);
+    ProcDNSRequest(q, "10.0.0.9", 4000, query);
   }
   EXPECT_TRUE(sender.answers.empty());
   EXPECT_THAT(Logged(),
@@ -56,16 +56,16 @@ TEST_F(DispatchTest, IncompleteRequestsAreLoggedAndNotAnswered) {
 TEST_F(DispatchTest, EveryQueryCountsInItsSecond) {
   const int second = ToCalendar(ctx.Now()).second;
   ctx.state.PerSecond[(second + 1) % 60] = 5;
-  ProcDNSRequest(ctx, "10.0.0.9", 4000, Query(1, "a.", 99));
-  ProcDNSRequest(ctx, "10.0.0.9", 4000, Query(2, "a.", 1, 3));
+  ProcDNSRequest(q, "10.0.0.9", 4000, Query(1, "a.", 99));
+  ProcDNSRequest(q, "10.0.0.9", 4000, Query(2, "a.", 1, 3));
   EXPECT_EQ(ctx.state.RequestCount, 2);
   EXPECT_EQ(ctx.state.PerSecond[second], 2);
   EXPECT_EQ(ctx.state.PerSecond[(second + 1) % 60], 0);
 }
 
 TEST_F(DispatchTest, NotifyIsLoggedOnlyForSoaAndNeverAnswered) {
-  ProcDNSRequest(ctx, "10.0.0.5", 53, Query(7, "example.com.", kTypeSOA, 1, 0x20));
-  ProcDNSRequest(ctx, "10.0.0.5", 53, Query(8, "example.com.", kTypeA, 1, 0x20));
+  ProcDNSRequest(q, "10.0.0.5", 53, Query(7, "example.com.", kTypeSOA, 1, 0x20));
+  ProcDNSRequest(q, "10.0.0.5", 53, Query(8, "example.com.", kTypeA, 1, 0x20));
   EXPECT_TRUE(sender.answers.empty());
   EXPECT_THAT(Logged(), ElementsAre("Zone Update Notification from 10.0.0.5 about example.com."));
 }
@@ -73,8 +73,8 @@ TEST_F(DispatchTest, NotifyIsLoggedOnlyForSoaAndNeverAnswered) {
 TEST_F(DispatchTest, QueryAndReplyAreLoggedWithTheirRecords) {
   auto zone = ExampleZone();
   Add(zone, "www.example.com.", kTypeA, "192.0.2.80");
-  ProcDNSRequest(ctx, "10.0.0.9", 4000, Query(5, "WWW.example.com.", kTypeA));
-  ProcDNSRequest(ctx, "10.0.0.9", 4000, Query(6, "www.example.com.", kTypeMX));
+  ProcDNSRequest(q, "10.0.0.9", 4000, Query(5, "WWW.example.com.", kTypeA));
+  ProcDNSRequest(q, "10.0.0.9", 4000, Query(6, "www.example.com.", kTypeMX));
   EXPECT_THAT(Logged(),
               ElementsAre("Request from 10.0.0.9 for A-record for www.example.com.",
                           "Sending reply to 10.0.0.9 about A-record for www.example.com.:",

@@ -83,7 +83,7 @@ TEST_F(FailingServersTest, AResponseArrivingAfterItsTimeOutStillCounts) {
   const std::string first = LastQuery().msg;
   Tick();  // the only server is asked again
   ASSERT_EQ(sender.requests.size(), 2u);
-  ProcDNSAnswer(ctx, "198.51.100.1",
+  ProcDNSAnswer(q, "198.51.100.1",
                 ResponseTo(first, 0x84, 0, {{"www.example.com.", kTypeA, "192.0.2.80"}}));
   EXPECT_THAT(Datas(ClientReply().answer), ElementsAre("192.0.2.80"));
 }

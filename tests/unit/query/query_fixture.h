@@ -9,13 +9,15 @@
 #include <string_view>
 #include <vector>
 
-#include "core/front_end.h"
-#include "dns/ip.h"
+#include "core/ip.h"
 #include "dns/names.h"
 #include "dns/record_data.h"
 #include "dns/wire.h"
 #include "dns/wire_bytes.h"
 #include "query/dispatch.h"
+#include "query/query_context.h"
+#include "query/sender.h"
+#include "query/soa_check.h"
 #include "query/request.h"
 #include "test_support.h"
 
@@ -35,6 +37,13 @@ class RecordingSender final : public DnsSender {
     answers.push_back({ip, port, msg});
   }
   std::vector<Sent> requests, answers;
+};
+
+// Keeps every response offered to the transfer client.
+class RecordingSoaCheck final : public SoaCheck {
+ public:
+  void Offer(const clDNSAnswer& answer) override { offered.push_back(answer); }
+  std::vector<clDNSAnswer> offered;
 };
 
 // One record of a reply; names in data decoded, A data as dotted text.
@@ -113,10 +122,7 @@ inline std::string Query(int id, const std::string& name, int type, int qclass =
 
 class QueryTest : public ::testing::Test {
  protected:
-  QueryTest() {
-    ctx.sender = &sender;
-    ctx.log.KeepLog = true;
-  }
+  QueryTest() { ctx.log.KeepLog = true; }
 
   ZonePtr AddZone(const std::string& name) {
     auto zone = std::make_shared<clZone>();
@@ -145,7 +151,7 @@ class QueryTest : public ::testing::Test {
   // Sends a query from 10.0.0.9:5353 and returns the one reply it got.
   Reply Ask(const std::string& name, int type, int flags1 = 0x01, const std::string& ip = "10.0.0.9") {
     sender.answers.clear();
-    ProcDNSRequest(ctx, ip, 5353, Query(0x4242, name, type, 1, flags1));
+    ProcDNSRequest(q, ip, 5353, Query(0x4242, name, type, 1, flags1));
     EXPECT_EQ(sender.answers.size(), 1u);
     return sender.answers.empty() ? Reply{} : ReadReply(sender.answers.back().msg);
   }
@@ -159,6 +165,8 @@ class QueryTest : public ::testing::Test {
   TestContext t;
   Context& ctx = t.ctx;
   RecordingSender sender;
+  RecordingSoaCheck soa_check;
+  QueryContext q{ctx.env, ctx.LocalIPs, ctx.AuthData, ctx.Cache, ctx.Random, sender, soa_check};
 };
 
 }  // namespace vell::test

@@ -16,17 +16,17 @@ class RequestQueueTest : public QueryTest {
   }
   // A TCP query waits in the queue until the queue is run.
   void QueueTcp(const std::string& name, int16_t type = kTypeA) {
-    ctx.Requests.QueTCPRequest(99, true, name, type, 1, "10.0.0.50", -3);
+    q.Requests.QueTCPRequest(99, true, name, type, 1, "10.0.0.50", -3);
   }
 };
 
 TEST_F(RequestQueueTest, IdenticalQueriesAreAnsweredTogetherEachWithItsOwnId) {
   QueueTcp("www.example.com.");
-  ProcDNSRequest(ctx, "10.0.0.1", 1001, Query(0x1111, "www.example.com.", kTypeA));
-  ProcDNSRequest(ctx, "10.0.0.2", 1002, Query(0x2222, "www.example.com.", kTypeA));
+  ProcDNSRequest(q, "10.0.0.1", 1001, Query(0x1111, "www.example.com.", kTypeA));
+  ProcDNSRequest(q, "10.0.0.2", 1002, Query(0x2222, "www.example.com.", kTypeA));
   // Not the same question: RD clear, and another type.
-  ProcDNSRequest(ctx, "10.0.0.3", 1003, Query(0x3333, "www.example.com.", kTypeA, 1, 0x00));
-  ProcDNSRequest(ctx, "10.0.0.4", 1004, Query(0x4444, "www.example.com.", kTypeMX));
+  ProcDNSRequest(q, "10.0.0.3", 1003, Query(0x3333, "www.example.com.", kTypeA, 1, 0x00));
+  ProcDNSRequest(q, "10.0.0.4", 1004, Query(0x4444, "www.example.com.", kTypeMX));
 
   // The queue ran after the last two, which were answered on their own; the
   // two duplicates came with the TCP query (whose connection does not exist).
@@ -39,55 +39,55 @@ TEST_F(RequestQueueTest, IdenticalQueriesAreAnsweredTogetherEachWithItsOwnId) {
   }
   EXPECT_THAT(replies, ElementsAre("10.0.0.3:1003 13107 1 1", "10.0.0.1:1001 4369 1 1",
                                    "10.0.0.2:1002 8738 1 1", "10.0.0.4:1004 17476 15 0"));
-  EXPECT_TRUE(ctx.Requests.Active().empty());
+  EXPECT_TRUE(q.Requests.Active().empty());
 }
 
 TEST_F(RequestQueueTest, OverTheLimitARequestIsDroppedUnanswered) {
   ctx.settings.MAXACTDNSREQ = 1;
   QueueTcp("www.example.com.");
-  ProcDNSRequest(ctx, "10.0.0.1", 1001, Query(1, "other.example.com.", kTypeA));
+  ProcDNSRequest(q, "10.0.0.1", 1001, Query(1, "other.example.com.", kTypeA));
   EXPECT_TRUE(sender.answers.empty());
   EXPECT_THAT(Logged(), ElementsAre("Request from 10.0.0.1 for A-record for other.example.com.",
                                     "*** Request dropped!"));
-  EXPECT_EQ(ctx.Requests.Active().size(), 1u);
+  EXPECT_EQ(q.Requests.Active().size(), 1u);
 
   // Answered requests still in the collection do not count.
-  ctx.Requests.Active()[0]->State = clDNSRequest::kAnswered;
-  ProcDNSRequest(ctx, "10.0.0.1", 1001, Query(2, "other.example.com.", kTypeA));
+  q.Requests.Active()[0]->State = clDNSRequest::kAnswered;
+  ProcDNSRequest(q, "10.0.0.1", 1001, Query(2, "other.example.com.", kTypeA));
   EXPECT_EQ(sender.answers.size(), 1u);
-  EXPECT_TRUE(ctx.Requests.Active().empty());
+  EXPECT_TRUE(q.Requests.Active().empty());
 }
 
 TEST_F(RequestQueueTest, RequestsWaitingInTheQueueAreProcessedInOrderAndRemoved) {
   QueueTcp("www.example.com.");
   QueueTcp("www.example.com.", kTypeMX);
-  ASSERT_EQ(ctx.Requests.Active().size(), 2u);
-  EXPECT_EQ(ctx.Requests.Active()[0]->RequestKey, "K0000001");
-  EXPECT_EQ(ctx.Requests.Active()[1]->RequestKey, "K0000002");
-  ctx.Requests.ProcRequestQue();
-  EXPECT_TRUE(ctx.Requests.Active().empty());
-  EXPECT_FALSE(ctx.Requests.Busy());
+  ASSERT_EQ(q.Requests.Active().size(), 2u);
+  EXPECT_EQ(q.Requests.Active()[0]->RequestKey, "K0000001");
+  EXPECT_EQ(q.Requests.Active()[1]->RequestKey, "K0000002");
+  q.Requests.ProcRequestQue();
+  EXPECT_TRUE(q.Requests.Active().empty());
+  EXPECT_FALSE(q.Requests.Busy());
 }
 
 TEST_F(RequestQueueTest, KeysWrapAfterAMillion) {
-  for (int i = 1; i < 999999; ++i) ctx.Requests.NewKey();
-  EXPECT_EQ(ctx.Requests.NewKey(), "K0999999");
-  EXPECT_EQ(ctx.Requests.NewKey(), "K0000000");
-  EXPECT_EQ(ctx.Requests.NewKey(), "K0000001");
+  for (int i = 1; i < 999999; ++i) q.Requests.NewKey();
+  EXPECT_EQ(q.Requests.NewKey(), "K0999999");
+  EXPECT_EQ(q.Requests.NewKey(), "K0000000");
+  EXPECT_EQ(q.Requests.NewKey(), "K0000001");
 }
 
 TEST_F(RequestQueueTest, TimedOutRequestsWithoutServersEndInServerFailure) {
   QueueTcp("nowhere.test.");
-  ProcDNSRequest(ctx, "10.0.0.1", 1001, Query(0x0707, "nowhere.test.", kTypeA));
-  clDNSRequest& waiting = *ctx.Requests.Active()[0];
+  ProcDNSRequest(q, "10.0.0.1", 1001, Query(0x0707, "nowhere.test.", kTypeA));
+  clDNSRequest& waiting = *q.Requests.Active()[0];
   waiting.InitRequest();
   waiting.State = clDNSRequest::kWaitingForServer;
   waiting.TimeOut = ctx.Now() + Seconds(0.5);
-  ctx.Requests.RequestTimeOuts();
+  q.Requests.RequestTimeOuts();
   EXPECT_TRUE(sender.answers.empty());
 
   t.clock.AdvanceSeconds(1);
-  ctx.Requests.RequestTimeOuts();
+  q.Requests.RequestTimeOuts();
   ASSERT_EQ(sender.answers.size(), 1u);
   const Reply r = ReadReply(sender.answers[0].msg);
   EXPECT_EQ(r.id, 0x0707);

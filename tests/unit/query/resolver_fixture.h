@@ -56,7 +56,7 @@ class ScriptedServersTest : public QueryTest {
   // The client 10.0.0.9 asks with RD set; no reply is expected yet.
   void ClientAsks(const std::string& name, int type = kTypeA, const std::string& ip = "10.0.0.9",
                   int id = 0x4242) {
-    ProcDNSRequest(ctx, ip, 5353, Query(id, name, type));
+    ProcDNSRequest(q, ip, 5353, Query(id, name, type));
   }
 
   const RecordingSender::Sent& LastQuery() const { return sender.requests.back(); }
@@ -68,7 +68,7 @@ class ScriptedServersTest : public QueryTest {
   // The server the last query went to answers it.
   void Respond(int flags1, int rcode, const std::vector<Rr>& answer, const std::vector<Rr>& authority = {},
                const std::vector<Rr>& additional = {}) {
-    ProcDNSAnswer(ctx, LastQuery().ip,
+    ProcDNSAnswer(q, LastQuery().ip,
                   ResponseTo(LastQuery().msg, flags1, rcode, answer, authority, additional));
   }
   void Refer(const std::string& zone, const std::string& server, const std::string& glue = {}) {
@@ -80,7 +80,7 @@ class ScriptedServersTest : public QueryTest {
   // One tick of the timer, a second later.
   void Tick() {
     t.clock.AdvanceSeconds(1);
-    ctx.Requests.RequestTimeOuts();
+    q.Requests.RequestTimeOuts();
   }
 
   Reply ClientReply() {

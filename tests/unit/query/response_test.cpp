@@ -35,9 +35,9 @@ class ResponseTest : public QueryTest {
  protected:
   // A client's query waiting for the outgoing query 0x0777.
   void WaitFor0777() {
-    ctx.Requests.QueTCPRequest(1, true, "www.example.org.", kTypeA, 1, "10.0.0.50", -1);
-    ProcDNSRequest(ctx, "10.0.0.1", 1001, Query(0x0101, "www.example.org.", kTypeA));
-    clDNSRequest& waiting = *ctx.Requests.Active().at(0);
+    q.Requests.QueTCPRequest(1, true, "www.example.org.", kTypeA, 1, "10.0.0.50", -1);
+    ProcDNSRequest(q, "10.0.0.1", 1001, Query(0x0101, "www.example.org.", kTypeA));
+    clDNSRequest& waiting = *q.Requests.Active().at(0);
     waiting.InitRequest();
     waiting.State = clDNSRequest::kWaitingForServer;
     waiting.OpenRqOut.push_back({0x0777, "192.0.2.99"});
@@ -48,7 +48,7 @@ TEST_F(ResponseTest, LongTtlsAreCutToAWeekAndOtherClassesSkippedSilently) {
   ctx.settings.LOGDETAIL = true;
   const std::string a_in = RecordAt12(kTypeA, 1, 0x7F000000, Octets({192, 0, 2, 1}));
   const std::string a_chaos = RecordAt12(kTypeA, 3, 600, Octets({192, 0, 2, 2}));
-  ProcDNSAnswer(ctx, "192.0.2.99", Response(2, 0, 0, a_in + a_chaos));
+  ProcDNSAnswer(q, "192.0.2.99", Response(2, 0, 0, a_in + a_chaos));
   const RecordPtr* cached = Cached(ctx, "www.example.org.", kTypeA);
   ASSERT_NE(cached, nullptr);
   EXPECT_EQ((*cached)->TTL(ctx.clock), 604800);
@@ -60,7 +60,7 @@ TEST_F(ResponseTest, LongTtlsAreCutToAWeekAndOtherClassesSkippedSilently) {
 TEST_F(ResponseTest, NamesInRecordDataAreDecodedAgainstTheWholeMessage) {
   const std::string cname = RecordAt12(kTypeCNAME, 1, 600, Octets({3, "web", 0xC0, 16}));
   const std::string mx = RecordAt12(kTypeMX, 1, 600, Octets({0, 5, 2, "mx", 0xC0, 16}));
-  ProcDNSAnswer(ctx, "192.0.2.99", Response(2, 0, 0, cname + mx));
+  ProcDNSAnswer(q, "192.0.2.99", Response(2, 0, 0, cname + mx));
   ASSERT_NE(Cached(ctx, "www.example.org.", kTypeCNAME), nullptr);
   EXPECT_EQ((*Cached(ctx, "www.example.org.", kTypeCNAME))->Data, "web.example.org.");
   EXPECT_EQ((*Cached(ctx, "www.example.org.", kTypeMX))->Data, Octets({0, 5, "mx.example.org."}));
@@ -70,7 +70,7 @@ TEST_F(ResponseTest, ACutResponseKeepsWhatWasReadIsNotCachedAndStillReachesItsRe
   WaitFor0777();
   const std::string answer = RecordAt12(kTypeA, 1, 600, Octets({192, 0, 2, 7}));
   const std::string cut_authority = Octets({0xC0, 12, 0, 2, 0, 1, 0});
-  ProcDNSAnswer(ctx, "192.0.2.99", Response(1, 1, 0, answer + cut_authority));
+  ProcDNSAnswer(q, "192.0.2.99", Response(1, 1, 0, answer + cut_authority));
   EXPECT_TRUE(ctx.Cache.Records().empty());
   EXPECT_THAT(Logged(), ::testing::Contains("-> Incomplete..."));
   ASSERT_EQ(sender.answers.size(), 1u);
@@ -84,20 +84,20 @@ TEST_F(ResponseTest, ResponsesAreMatchedByIdentifierAndQuestion) {
   WaitFor0777();
   std::string other_id = Response(1, 0, 0, RecordAt12(kTypeA, 1, 600, Octets({192, 0, 2, 7})));
   other_id[1] = 0x78;
-  ProcDNSAnswer(ctx, "192.0.2.99", other_id);
+  ProcDNSAnswer(q, "192.0.2.99", other_id);
   std::string other_type = Response(1, 0, 0, RecordAt12(kTypeA, 1, 600, Octets({192, 0, 2, 7})));
   other_type[30] = kTypeMX;
-  ProcDNSAnswer(ctx, "192.0.2.99", other_type);
+  ProcDNSAnswer(q, "192.0.2.99", other_type);
   EXPECT_TRUE(sender.answers.empty());
-  EXPECT_EQ(ctx.Requests.Active().at(0)->State, clDNSRequest::kWaitingForServer);
+  EXPECT_EQ(q.Requests.Active().at(0)->State, clDNSRequest::kWaitingForServer);
 }
 
 TEST_F(ResponseTest, NotifyAndOtherOpcodeRepliesAreOnlyLogged) {
-  ProcDNSAnswer(ctx, "192.0.2.99", Response(0, 0, 0, "", 0xA0));
+  ProcDNSAnswer(q, "192.0.2.99", Response(0, 0, 0, "", 0xA0));
   std::string refused = Response(0, 0, 0, "", 0xA0);
   refused[3] = 5;
-  ProcDNSAnswer(ctx, "192.0.2.99", refused);
-  ProcDNSAnswer(ctx, "192.0.2.99", Response(0, 0, 0, "", 0x90));
+  ProcDNSAnswer(q, "192.0.2.99", refused);
+  ProcDNSAnswer(q, "192.0.2.99", Response(0, 0, 0, "", 0x90));
   EXPECT_THAT(
       Logged(),
       ElementsAre("Notification Acknowledgement from 192.0.2.99",
@@ -108,39 +108,22 @@ TEST_F(ResponseTest, NotifyAndOtherOpcodeRepliesAreOnlyLogged) {
 
 TEST_F(ResponseTest, HugeCountsOverShortDataEndAsIncomplete) {
   const std::string msg = Octets({0, 1, 0x80, 0, 0x7F, 0xFF, 0x7F, 0xFF, 0x7F, 0xFF, 0x7F, 0xFF, 0});
-  ProcDNSAnswer(ctx, "192.0.2.99", msg);
+  ProcDNSAnswer(q, "192.0.2.99", msg);
   EXPECT_EQ(Logged().back(), "-> Incomplete...");
   EXPECT_TRUE(ctx.Cache.Records().empty());
 }
 
-class FakeSoaCheck final : public SoaCheckClient {
- public:
-  int32_t SoaID() const override { return id; }
-  int State() const override { return state; }
-  const std::string& CurName() const override { return name; }
-  void GotSOA(int32_t serial) override { serials.push_back(serial); }
-  int32_t id = 0x0777;
-  int state = kSoaQuerySent;
-  std::string name = "www.example.org.";
-  std::vector<int32_t> serials;
-};
-
-TEST_F(ResponseTest, UnmatchedSoaAnswerGoesToTheTransferClientOnlyWhenItWaitsForIt) {
-  FakeSoaCheck client;
-  ctx.soa_checks = &client;
+TEST_F(ResponseTest, ResponsesNoRequestWaitsForAreOfferedToTheTransferClient) {
   const std::string soa =
       RecordAt12(kTypeSOA, 1, 600, Octets({2, "ns", 0xC0, 16, 4, "host", 0xC0, 16, 0, 0, 0x30, 0x39, 0, 0,
                                            0, 1,    0,    0,  0, 2,      0,    0,  0, 3, 0,    0,    0, 4}));
-  ProcDNSAnswer(ctx, "192.0.2.99", Response(1, 0, 0, soa));
-  client.state = 0;  // not waiting any more
-  ProcDNSAnswer(ctx, "192.0.2.99", Response(1, 0, 0, soa));
-  client.state = SoaCheckClient::kSoaQuerySent;
-  client.name = "example.org.";  // a check of another zone
-  ProcDNSAnswer(ctx, "192.0.2.99", Response(1, 0, 0, soa));
-  client.name = "www.example.org.";
-  client.id = 0x0778;
-  ProcDNSAnswer(ctx, "192.0.2.99", Response(1, 0, 0, soa));
-  EXPECT_THAT(client.serials, ElementsAre(12345));
+  ProcDNSAnswer(q, "192.0.2.99", Response(1, 0, 0, soa));
+  ASSERT_EQ(soa_check.offered.size(), 1u);
+  const clDNSAnswer& offered = soa_check.offered[0];
+  EXPECT_EQ(offered.Id, 0x0777);
+  ASSERT_EQ(offered.Section2.size(), 1u);
+  EXPECT_EQ(offered.Section2[0]->Name, "www.example.org.");
+  EXPECT_EQ(ReadSoaData(offered.Section2[0]->Data).serial, 12345);
 }
 
 }  // namespace

@@ -45,7 +45,7 @@ TEST_F(LoadAllTest, ReplacesEveryZoneByTheFilesOfTheDataDirectory) {
   WriteFile("_root.dns", "@ NS a.root-servers.net.\n");
   WriteFile("notes.txt", "not a zone\n");
   std::filesystem::create_directory(t.dir.File("data/dir.dns"));
-  t.ctx.SetStatus("Running");
+  t.ctx.state.SetStatus("Running");
 
   auth().LoadAll();
   EXPECT_EQ(ZoneNames(), (Texts_{".", "0/25.2.0.192.in-addr.arpa.", "example.com."}));

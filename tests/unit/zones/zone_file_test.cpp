@@ -2,7 +2,7 @@
 // continuations, control comments and the failures.
 #include <gtest/gtest.h>
 
-#include "dns/ip.h"
+#include "core/ip.h"
 #include "dns/record_data.h"
 #include "zone_fixture.h"
 

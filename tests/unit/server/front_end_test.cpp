@@ -31,7 +31,7 @@ class FrontEndTest : public FormTest {
   }
   // Sends to the service socket and gives the loop time to deliver it.
   void SendToService(const std::string& msg) {
-    client.SendTo("127.0.0.1", form.DnsPort(), msg);
+    client.SendTo("127.0.0.1", endpoints.dns.Port(), msg);
     test::RunFor(loop, std::chrono::milliseconds(50));
   }
   UdpSocket client{loop};
@@ -48,11 +48,11 @@ TEST_F(FrontEndTest, ShortDatagramsAreDroppedAndTheQrBitSplits) {
 }
 
 TEST_F(FrontEndTest, BlockedAndFloodingClientsAreIgnored) {
-  t.ctx.Blocks = {"127.0.0.1"};
+  t.ctx.blocks.Blocks = {"127.0.0.1"};
   SendToService(Query(20));
   t.ctx.settings.LOGBLOCK = false;
   SendToService(Query(20));
-  t.ctx.Blocks.clear();
+  t.ctx.blocks.Blocks.clear();
   inbound.flood = true;
   SendToService(Query(20));
   EXPECT_TRUE(inbound.requests.empty());
@@ -61,7 +61,7 @@ TEST_F(FrontEndTest, BlockedAndFloodingClientsAreIgnored) {
 }
 
 TEST_F(FrontEndTest, NothingPassesWhilePaused) {
-  const uint16_t port = form.DnsPort();
+  const uint16_t port = endpoints.dns.Port();
   form.PauseServer();
   UdpSocket stray(loop);
   stray.SendTo("127.0.0.1", port, Query(20));
@@ -75,10 +75,10 @@ TEST_F(FrontEndTest, LoopbackBindingSendsQueriesFromTheSecondSocket) {
   t.ctx.ports.peer = peer.LocalPort();
   std::vector<Datagram> seen;
   peer.OnDataArrival = [&](const Datagram& d) { seen.push_back(d); };
-  form.SendRequest("127.0.0.1", Query(17));
+  endpoints.dns.SendRequest("127.0.0.1", Query(17));
   ASSERT_TRUE(test::RunUntil(loop, [&] { return !seen.empty(); }));
   EXPECT_EQ(seen[0].data, Query(17));
-  EXPECT_NE(seen[0].port, form.DnsPort());
+  EXPECT_NE(seen[0].port, endpoints.dns.Port());
 
   // Its responses come back there, short ones included; queries do not.
   peer.SendTo("127.0.0.1", seen[0].port, Response(12));
@@ -91,9 +91,9 @@ TEST_F(FrontEndTest, LoopbackBindingSendsQueriesFromTheSecondSocket) {
 TEST_F(FrontEndTest, AnswersLeaveFromTheServicePort) {
   std::vector<Datagram> seen;
   client.OnDataArrival = [&](const Datagram& d) { seen.push_back(d); };
-  form.SendAnswer("127.0.0.1", client.LocalPort(), Response(30));
+  endpoints.dns.SendAnswer("127.0.0.1", client.LocalPort(), Response(30));
   ASSERT_TRUE(test::RunUntil(loop, [&] { return !seen.empty(); }));
-  EXPECT_EQ(seen[0].port, form.DnsPort());
+  EXPECT_EQ(seen[0].port, endpoints.dns.Port());
 }
 
 std::string DhcpRequest() {
@@ -111,10 +111,10 @@ TEST_F(FormTest, SplitDhcpRequestIsJoinedAndJunkNeverArrives) {
   scope.IPaddr = "127.0.0.1";
   t.ctx.settings.DHCP = {scope};
   form.StartServer();
-  ASSERT_EQ(form.DhcpSocketCount(), 1u);
+  ASSERT_EQ(endpoints.dhcp.Count(), 1u);
   UdpSocket client(loop);
   const auto send = [&](const std::string& msg) {
-    client.SendTo("127.0.0.1", form.DhcpPort(1), msg);
+    client.SendTo("127.0.0.1", endpoints.dhcp.Port(1), msg);
     test::RunFor(loop, std::chrono::milliseconds(50));
   };
   const std::string request = DhcpRequest();

@@ -1,16 +1,17 @@
-// The subsystems as the main form sees them: the duties of start-up and the
-// housekeeping tick, and the receivers of what arrives on the sockets.
+// The subsystems as the main form and the endpoints see them: the duties of
+// start-up and the housekeeping tick, and the receivers of what arrives.
 #pragma once
 
-#include "core/context.h"
-#include "core/front_end.h"
-#include "core/server_duties.h"
+#include "query/query_context.h"
+#include "server/context.h"
+#include "server/inbound.h"
+#include "server/server_duties.h"
 
 namespace vell {
 
 class Services final : public ServerDuties, public InboundHandler {
  public:
-  explicit Services(Context& ctx) : ctx_(ctx) {}
+  Services(Context& ctx, QueryContext& query) : ctx_(ctx), query_(query) {}
 
   void ProcDNSRequest(const std::string& ip, long port, const std::string& msg) override;
   void ProcDNSAnswer(const std::string& ip, const std::string& msg) override;
@@ -29,6 +30,7 @@ class Services final : public ServerDuties, public InboundHandler {
 
  private:
   Context& ctx_;
+  QueryContext& query_;
 };
 
 }  // namespace vell

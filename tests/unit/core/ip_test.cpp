@@ -1,5 +1,5 @@
 // IPv4 conversions between text, data, bits and reverse names.
-#include "dns/ip.h"
+#include "core/ip.h"
 
 #include <gtest/gtest.h>
 

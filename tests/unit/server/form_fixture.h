@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "core/frm_alpha.h"
+#include "server/endpoints.h"
+#include "server/frm_alpha.h"
 #include "test_support.h"
 
 namespace vell::test {
@@ -70,10 +71,11 @@ class FormTest : public ::testing::Test {
     return texts;
   }
   TestContext t;
-  EventLoop loop;
+  EventLoop& loop = t.loop;
   RecordingDuties duties;
   RecordingInbound inbound;
-  frmAlpha form{t.ctx, loop, duties, inbound};
+  Endpoints endpoints{t.ctx, inbound};
+  frmAlpha form{t.ctx, duties, endpoints};
 };
 
 }  // namespace vell::test

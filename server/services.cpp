@@ -1,15 +1,15 @@
-#include "core/services.h"
+#include "server/services.h"
 
 #include "query/dispatch.h"
 
 namespace vell {
 
 void Services::ProcDNSRequest(const std::string& ip, long port, const std::string& msg) {
-  vell::ProcDNSRequest(ctx_, ip, port, msg);
+  vell::ProcDNSRequest(query_, ip, port, msg);
 }
 
 void Services::ProcDNSAnswer(const std::string& ip, const std::string& msg) {
-  vell::ProcDNSAnswer(ctx_, ip, msg);
+  vell::ProcDNSAnswer(query_, ip, msg);
 }
 
 // The flood guard is off until its subsystem exists (BOMBLEVEL 0 behaviour).
@@ -22,12 +22,12 @@ bool Services::AcceptConnection(TcpSocket&, int) { return false; }
 void Services::Arrival(int, const std::string&, std::string&) {}
 
 void Services::LoadAll() { ctx_.AuthData.LoadAll(); }
-void Services::LoadPerm() { ctx_.Cache.LoadPerm(); }
+void Services::LoadPerm() { ctx_.Cache.LoadPerm(ctx_.AuthData.ZoneFind(".") != kNotFound); }
 void Services::LoadCache() { ctx_.Cache.LoadCache(); }
 void Services::SaveCache() { ctx_.Cache.SaveCache(false); }
-void Services::RequestTimeOuts() { ctx_.Requests.RequestTimeOuts(); }
+void Services::RequestTimeOuts() { query_.Requests.RequestTimeOuts(); }
 void Services::Purge() { ctx_.Cache.Purge(); }
 long Services::CacheCount() const { return ctx_.Cache.Count(); }
-void Services::DropActiveRequests() { ctx_.Requests.DropAll(); }
+void Services::DropActiveRequests() { query_.Requests.DropAll(); }
 
 }  // namespace vell

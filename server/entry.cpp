@@ -1,4 +1,4 @@
-#include "core/entry.h"
+#include "server/entry.h"
 
 #include <unistd.h>
 
@@ -7,13 +7,12 @@
 #include <filesystem>
 #include <iostream>
 
-#include "core/command_line.h"
-#include "core/context.h"
-#include "core/frm_alpha.h"
+#include "server/command_line.h"
+#include "server/context.h"
 #include "core/local_ips.h"
 #include "core/platform/kv_store.h"
 #include "core/platform/service_control.h"
-#include "core/services.h"
+#include "server/server.h"
 
 namespace vell {
 
@@ -90,15 +89,15 @@ int Main(const std::vector<std::string>& args) {
 
   SystemClock clock;
   StderrMessageBoxes boxes;
-  Context ctx(clock, home, boxes);
+  EventLoop loop;
+  Context ctx(clock, home, boxes, loop);
   ctx.ports = cl->ports;
   SystemctlRunner runner;
   ServiceControl service = MakeServiceControl(ctx, *cl, runner);
   ctx.errors.event_log = [&service](const std::string& text) { service.LogEvent(text); };
 
-  EventLoop loop;
-  Services services(ctx);
-  frmAlpha form(ctx, loop, services, services);
+  Server server(ctx);
+  frmAlpha& form = server.form;
   LogWindow window([](const std::string& line) {
     std::fwrite(line.data(), 1, line.size(), stdout);
     std::fputc('\n', stdout);

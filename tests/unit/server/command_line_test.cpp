@@ -1,4 +1,4 @@
-#include "core/command_line.h"
+#include "server/command_line.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/frm_alpha.h"
+#include "server/frm_alpha.h"
 
 #include <cmath>
 
@@ -26,23 +26,14 @@ std::string UptimeText(DateTime start, DateTime now) {
   return text + Counted(m, "Minute");
 }
 
-frmAlpha::frmAlpha(Context& ctx, EventLoop& loop, ServerDuties& duties, InboundHandler& inbound)
-    : ctx_(ctx), loop_(loop), duties_(duties), inbound_(inbound) {
-  ctx_.loop = &loop_;
-  ctx_.sender = this;
-  WSDHCP.push_back(std::make_unique<UdpSocket>(loop_));
-  WSDNS2 = std::make_unique<UdpSocket>(loop_);
-  WSDNS2->OnDataArrival = [this](const Datagram& d) { OnWSDNS2(d); };
-  WSDNS2->OnError = [this](int n, const std::string& t) { OnSocketError("MAIN-WS2 Error", n, t); };
-  WSReload = std::make_unique<UdpSocket>(loop_);
-  timer_id_ = loop_.AddTimer(1000, [this] { Timer(); });
+frmAlpha::frmAlpha(Context& ctx, ServerDuties& duties, Endpoints& endpoints)
+    : ctx_(ctx), duties_(duties), endpoints_(endpoints) {
+  timer_id_ = ctx_.loop.AddTimer(1000, [this] { Timer(); });
 }
-
-uint16_t frmAlpha::ReloadPort() const { return WSReload->State() == kSockClosed ? 0 : WSReload->LocalPort(); }
 
 void frmAlpha::EnableTimer(bool on) {
   timer_enabled_ = on;
-  loop_.EnableTimer(timer_id_, on);
+  ctx_.loop.EnableTimer(timer_id_, on);
 }
 
 void frmAlpha::Begin() {
@@ -52,8 +43,8 @@ void frmAlpha::Begin() {
     InitTypeNames();
     st.Interactive = !ctx_.settings.NTSERVICE;
     ctx_.Random.seed(static_cast<unsigned>(std::fmod(st.StartTime, 1.0) * kSecondsPerDay * 1000));
-    if (!ctx_.settings.NAME.empty()) tray_.tip = ctx_.settings.NAME;
-    tray_.shown = true;
+    if (!ctx_.settings.NAME.empty()) ctx_.tray.icon.tip = ctx_.settings.NAME;
+    ctx_.tray.icon.shown = true;
     // In the foreground the console stands in for the main window and its
     // log window, unless the operator asked to start minimised.
     if (st.Interactive && !ctx_.settings.STARTMINI) {
@@ -61,35 +52,25 @@ void frmAlpha::Begin() {
       st.WindowOpen[kLogWindow] = true;
       ctx_.log.KeepLog = true;
     }
-    WSReload->Bind(0, "127.0.0.1");
+    endpoints_.reload.Open();
     EnableTimer(true);
     ctx_.log.AddLine(0, "Program started.");
     StartServer();
-    ctx_.SaveSettings(ReloadPort());
+    ctx_.SaveSettings(endpoints_.reload.Port());
   });
 }
 
-bool frmAlpha::BindDnsService(const std::string& address) {
-  try {
-    WSDNS = std::make_unique<UdpSocket>(loop_);
-    WSDNS->Bind(ctx_.ports.dns, address);
-    WSZT = std::make_unique<TcpSocket>(loop_);
-    WSZT->Listen(ctx_.ports.dns, address);
-  } catch (const SocketError&) {
-    WSDNS.reset();
-    WSZT.reset();
-    return false;
-  }
-  WSDNS->OnDataArrival = [this](const Datagram& d) { OnWSDNS(d); };
-  WSDNS->OnError = [this](int n, const std::string& t) { OnSocketError("MAIN-WS Error", n, t); };
-  WSZT->OnConnectionRequest = [this](int id) { OnWSZTRequest(id); };
-  return true;
+bool frmAlpha::OpenDnsService(const std::string& address) {
+  if (endpoints_.dns.Open(address) && endpoints_.tcp.Open(address)) return true;
+  endpoints_.dns.Close();
+  endpoints_.tcp.Close();
+  return false;
 }
 
 void frmAlpha::FailToStart(const std::string& status, const std::string& log, const std::string& box) {
   ctx_.state.ServerRunning = false;
   SetStatus(status);
-  DoTray(2);
+  ctx_.tray.DoTray(2);
   ctx_.log.AddLine(0, log);
   if (ctx_.state.Interactive) ctx_.boxes.Show(box, "Vellion");
 }
@@ -99,7 +80,7 @@ void frmAlpha::StartServer() {
     ProcessState& st = ctx_.state;
     if (st.ServerRunning) return;
     const std::string& bind = ctx_.settings.DNSBIND;
-    if (!BindDnsService(bind)) {
+    if (!OpenDnsService(bind)) {
       if (!bind.empty()) {
         FailToStart("Could not start DNS service on " + bind,
                     "Binding DNS service to " + bind + " failed - DNS service not started!",
@@ -114,40 +95,23 @@ void frmAlpha::StartServer() {
     st.QueryViaWSDNS2 = bind == "127.0.0.1";
     st.ServerRunning = true;
     SetStatus("Uptime...");
-    DoTray(0);
+    ctx_.tray.DoTray(0);
     duties_.ProcessTransferQueueIfIdle();
-    StartDhcp();
+    endpoints_.dhcp.Open();
   });
-}
-
-void frmAlpha::StartDhcp() {
-  for (const clDHCPif& dhcp : ctx_.settings.DHCP) {
-    auto sock = std::make_unique<UdpSocket>(loop_);
-    try {
-      sock->Bind(ctx_.ports.dhcp, dhcp.IPaddr);
-      sock->EnableBroadcast();
-    } catch (const SocketError&) {
-      ctx_.log.AddLine(0, "Binding DHCP service to " + dhcp.IPaddr + " failed!");
-      continue;
-    }
-    const size_t index = WSDHCP.size();
-    sock->OnDataArrival = [this, index](const Datagram& d) { OnWSDHCP(index, d); };
-    WSDHCP.push_back(std::move(sock));
-    ctx_.log.AddLine(0, "DHCP service started on " + dhcp.IPaddr);
-  }
 }
 
 void frmAlpha::PauseServer() {
   Trap(ctx_.errors, "modMain PauseServer", [&] {
     if (!ctx_.state.ServerRunning) return;
     duties_.DropActiveRequests();
-    WSDNS.reset();
-    WSZT.reset();
-    WSDHCP.resize(1);
+    endpoints_.dns.Close();
+    endpoints_.tcp.Close();
+    endpoints_.dhcp.Close();
     ctx_.state.ServerRunning = false;
     ctx_.log.AddLine(0, "Server paused.");
     SetStatus("Paused");
-    DoTray(2);
+    ctx_.tray.DoTray(2);
   });
 }
 
@@ -162,7 +126,7 @@ void frmAlpha::Timer() {
     // Clear the slot about to be counted.
     st.PerSecond[(SecondOfMinute(now) + 1) % 60] = 0;
     if (st.WindowOpen[kMainWindow]) ShowStatus();
-    if (TrayState == 1 && now > TrayChanged + Seconds(1)) DoTray(0);
+    ctx_.tray.Settle();
   });
 }
 
@@ -173,7 +137,7 @@ void frmAlpha::LoadData() {
   if (ctx_.settings.CACHERELOAD) {
     ctx_.log.AddLine(0, "Loading Cache...");
     SetStatus("Loading Cache...");
-    ctx_.DoEvents();
+    ctx_.loop.DoEvents();
     duties_.LoadCache();
   }
   ctx_.log.AddLine(0, "Loading IP address blocks...");
@@ -204,19 +168,9 @@ void frmAlpha::ShowStatus() {
   st.StatusPanel[3] = "Cache:" + NumText(static_cast<double>(duties_.CacheCount())) + " ";
 }
 
-void frmAlpha::DoTray(int state) {
-  TrayChanged = ctx_.Now();
-  if (state != TrayState) {
-    TrayState = state;
-    tray_.icon = state;
-  }
-}
-
-void frmAlpha::SetStatus(const std::string& text) { ctx_.SetStatus(text); }
-
 void frmAlpha::Shutdown() {
   Trap(ctx_.errors, "frmAlpha Shutdown", [&] {
-    tray_.shown = false;
+    ctx_.tray.icon.shown = false;
     if (data_loaded_) {
       if (ctx_.settings.CACHERELOAD) duties_.SaveCache();
       duties_.SaveBlocks();

@@ -1,4 +1,4 @@
-#include "dns/ip.h"
+#include "core/ip.h"
 
 #include <cmath>
 #include <string_view>

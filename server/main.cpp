@@ -1,6 +1,6 @@
 #include <string>
 #include <vector>
 
-#include "core/entry.h"
+#include "server/entry.h"
 
 int main(int argc, char** argv) { return vell::Main(std::vector<std::string>(argv + 1, argv + argc)); }

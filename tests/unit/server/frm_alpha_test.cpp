@@ -1,4 +1,4 @@
-#include "core/frm_alpha.h"
+#include "server/frm_alpha.h"
 
 #include <gtest/gtest.h>
 
@@ -89,12 +89,12 @@ TEST_F(FormTest, StatusPanelsWhileTheMainWindowIsOpen) {
 }
 
 TEST_F(FormTest, ActivityIconFallsBackAfterASecond) {
-  form.DoTray(1);
+  t.ctx.tray.DoTray(1);
   form.Timer();
-  EXPECT_EQ(form.Tray().icon, 1);
+  EXPECT_EQ(t.ctx.tray.icon.icon, 1);
   t.clock.AdvanceSeconds(1.5);
   form.Timer();
-  EXPECT_EQ(form.Tray().icon, 0);
+  EXPECT_EQ(t.ctx.tray.icon.icon, 0);
 }
 
 TEST_F(FormTest, TakenPortFailsWithTheServiceMessages) {
@@ -105,7 +105,7 @@ TEST_F(FormTest, TakenPortFailsWithTheServiceMessages) {
   form.StartServer();
   EXPECT_FALSE(t.ctx.state.ServerRunning);
   EXPECT_EQ(t.ctx.state.StatusText, "Could not start DNS service.");
-  EXPECT_EQ(form.Tray().icon, 2);
+  EXPECT_EQ(t.ctx.tray.icon.icon, 2);
   EXPECT_EQ(Logged(), (std::vector<std::string>{"Binding DNS service failed - DNS service not started!"}));
   EXPECT_EQ(t.boxes.shown,
             (std::vector<std::string>{"Could not start DNS service!\n\nPort used by other DNS server."}));
@@ -135,17 +135,17 @@ TEST_F(FormTest, PauseAndStartRecreateDhcpSocketsAndSkipFailedOnes) {
   form.StartServer();
   EXPECT_TRUE(t.ctx.state.ServerRunning);
   EXPECT_TRUE(t.ctx.state.QueryViaWSDNS2);
-  EXPECT_EQ(form.DhcpSocketCount(), 1u);
+  EXPECT_EQ(endpoints.dhcp.Count(), 1u);
   EXPECT_EQ(Logged(), (std::vector<std::string>{"DNS service started on 127.0.0.1",
                                                 "Binding DHCP service to 192.0.2.1 failed!",
                                                 "DHCP service started on 127.0.0.1"}));
   form.PauseServer();
   EXPECT_FALSE(t.ctx.state.ServerRunning);
-  EXPECT_EQ(form.DhcpSocketCount(), 0u);
+  EXPECT_EQ(endpoints.dhcp.Count(), 0u);
   EXPECT_EQ(t.ctx.state.StatusText, "Paused");
   EXPECT_EQ(duties.calls, (std::vector<std::string>{"DropActiveRequests"}));
   form.StartServer();
-  EXPECT_EQ(form.DhcpSocketCount(), 1u);
+  EXPECT_EQ(endpoints.dhcp.Count(), 1u);
 }
 
 TEST_F(FormTest, ShutdownSavesOnlyLoadedData) {

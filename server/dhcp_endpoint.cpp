@@ -1,0 +1,55 @@
+#include "server/dhcp_endpoint.h"
+
+namespace vell {
+
+namespace {
+
+constexpr size_t kShortestRequest = 241;
+
+// A BOOTP request carrying the DHCP magic cookie at offsets 236..239.
+bool IsDhcpRequest(const std::string& buf) {
+  static const std::string kCookie = {99, static_cast<char>(130), 83, 99};
+  return buf.size() >= kShortestRequest && buf[0] == 1 && buf.compare(236, 4, kCookie) == 0;
+}
+
+}  // namespace
+
+DhcpEndpoint::DhcpEndpoint(Context& ctx, InboundHandler& inbound, int index)
+    : ctx_(ctx), inbound_(inbound), index_(index), socket_(ctx.loop) {
+  socket_.OnDataArrival = [this](const Datagram& d) { OnData(d); };
+}
+
+void DhcpEndpoint::Open(const std::string& address) {
+  socket_.Bind(ctx_.ports.dhcp, address);
+  socket_.EnableBroadcast();
+}
+
+void DhcpEndpoint::OnData(const Datagram& d) {
+  Trap(ctx_.errors, "frmAlpha WSDHCP", [&] {
+    if (!ctx_.state.ServerRunning) return;
+    ctx_.tray.DoTray(1);
+    DHCPBuffer += d.data;
+    if (DHCPBuffer.size() < kShortestRequest) return;  // the rest of a split request may follow
+    if (!IsDhcpRequest(DHCPBuffer)) {
+      DHCPBuffer = d.data;
+      if (!IsDhcpRequest(DHCPBuffer)) return;
+    }
+    inbound_.Arrival(index_, d.host, DHCPBuffer);
+  });
+}
+
+void DhcpEndpoints::Open() {
+  for (const clDHCPif& dhcp : ctx_.settings.DHCP) {
+    auto endpoint = std::make_unique<DhcpEndpoint>(ctx_, inbound_, static_cast<int>(endpoints_.size() + 1));
+    try {
+      endpoint->Open(dhcp.IPaddr);
+    } catch (const SocketError&) {
+      ctx_.log.AddLine(0, "Binding DHCP service to " + dhcp.IPaddr + " failed!");
+      continue;
+    }
+    endpoints_.push_back(std::move(endpoint));
+    ctx_.log.AddLine(0, "DHCP service started on " + dhcp.IPaddr);
+  }
+}
+
+}  // namespace vell

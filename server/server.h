@@ -1,0 +1,33 @@
+// The running server: the endpoints, the query layer that answers what they
+// receive and sends through the DNS endpoint, and the main form that runs
+// them; made in this order over the process-wide data.
+#pragma once
+
+#include "query/query_context.h"
+#include "query/soa_check.h"
+#include "server/context.h"
+#include "server/endpoints.h"
+#include "server/frm_alpha.h"
+#include "server/services.h"
+
+namespace vell {
+
+struct Server {
+  explicit Server(Context& ctx)
+      : services(ctx, query),
+        endpoints(ctx, services),
+        query(ctx.env, ctx.LocalIPs, ctx.AuthData, ctx.Cache, ctx.Random, endpoints.dns, soa_check),
+        form(ctx, services, endpoints) {}
+  Server(const Server&) = delete;
+  Server& operator=(const Server&) = delete;
+
+  // Bound before query exists and used only once events arrive.
+  Services services;
+  Endpoints endpoints;
+  // Secondary zones are not checked yet: no SOA answer is awaited.
+  NoSoaCheck soa_check;
+  QueryContext query;
+  frmAlpha form;
+};
+
+}  // namespace vell
