@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds Vellion and runs every test: unit and system tests, the seed corpora,
+# Builds Vellion, runs the static checks (layers, formatting, clang-tidy)
+# and every test: unit and system tests, the seed corpora,
 # the unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer,
 # and each fuzz target for FUZZ_SECONDS (default 30).
 set -euo pipefail
@@ -7,6 +8,7 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 
 scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELL_WERROR=ON
+scripts/lint.sh build
 ctest --test-dir build --output-on-failure
 
 scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DVELL_WERROR=ON -DVELL_SANITIZE=ON -DVELL_BENCH=OFF
