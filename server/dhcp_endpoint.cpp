@@ -1,10 +1,15 @@
 #include "server/dhcp_endpoint.h"
 
+#include <stdexcept>
+
 namespace vell {
 
 namespace {
 
 constexpr size_t kShortestRequest = 241;
+// The join buffers are numbered 0..10 with 0 never bound, so only the first
+// ten interfaces can receive.
+constexpr int kBufferedInterfaces = 10;
 
 // A BOOTP request carrying the DHCP magic cookie at offsets 236..239.
 bool IsDhcpRequest(const std::string& buf) {
@@ -28,6 +33,7 @@ void DhcpEndpoint::OnData(const Datagram& d) {
   Trap(ctx_.errors, "frmAlpha WSDHCP", [&] {
     if (!ctx_.state.ServerRunning) return;
     ctx_.tray.DoTray(1);
+    if (index_ > kBufferedInterfaces) throw std::out_of_range("DHCPBuffer");
     DHCPBuffer += d.data;
     if (DHCPBuffer.size() < kShortestRequest) return;  // the rest of a split request may follow
     if (!IsDhcpRequest(DHCPBuffer)) {
