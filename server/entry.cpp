@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 
 #include "server/command_line.h"
@@ -73,6 +74,32 @@ void Uninstall(Context& ctx, ServiceControl& service) {
   service.StopService();
 }
 
+// Runs the loop until SIGTERM or SIGINT, which ends the run through stop.
+void RunUntilSignal(EventLoop& loop, const std::function<void()>& start, const std::function<void()>& stop) {
+  loop.OnTerminate([&] {
+    stop();
+    loop.Stop();
+  });
+  start();
+  loop.Run();
+}
+
+// "-n" in the foreground unless service mode is set; "-u" uninstalls;
+// service mode runs the server as the service.
+void Run(Context& ctx, const CommandLine& cl, ServiceControl& service, frmAlpha& form) {
+  if (cl.command == "-n" && !ctx.settings.NTSERVICE) {
+    RunUntilSignal(ctx.loop, [&] { form.Begin(); }, [&] { form.QueryUnload(0); });
+    return;
+  }
+  if (cl.command == "-u") {
+    Uninstall(ctx, service);
+    return;
+  }
+  if (!ctx.settings.NTSERVICE) return;
+  NameService(service, ctx.settings);
+  RunUntilSignal(ctx.loop, [&] { form.ServiceStart(); }, [&] { form.ServiceStop(); });
+}
+
 }  // namespace
 
 int Main(const std::vector<std::string>& args) {
@@ -97,7 +124,6 @@ int Main(const std::vector<std::string>& args) {
   ctx.errors.event_log = [&service](const std::string& text) { service.LogEvent(text); };
 
   Server server(ctx);
-  frmAlpha& form = server.form;
   LogWindow window([](const std::string& line) {
     std::fwrite(line.data(), 1, line.size(), stdout);
     std::fputc('\n', stdout);
@@ -110,29 +136,7 @@ int Main(const std::vector<std::string>& args) {
     ctx.state.IsNT = true;
     ctx.LocalIPs = FindLocalIPs();
     ctx.LoadSettings();
-    if (cl->command == "-n") {
-      if (!ctx.settings.NTSERVICE) {
-        loop.OnTerminate([&] {
-          form.QueryUnload(0);
-          loop.Stop();
-        });
-        form.Begin();
-        loop.Run();
-        return;
-      }
-    } else if (cl->command == "-u") {
-      Uninstall(ctx, service);
-      return;
-    }
-    if (ctx.settings.NTSERVICE) {
-      NameService(service, ctx.settings);
-      loop.OnTerminate([&] {
-        form.ServiceStop();
-        loop.Stop();
-      });
-      form.ServiceStart();
-      loop.Run();
-    }
+    Run(ctx, *cl, service, server.form);
   });
   return 0;
 }
