@@ -47,7 +47,8 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
       cl.home = value;
     } else if (uint16_t* port = PortOption(arg, cl.ports)) {
       if (!ParsePort(value, *port)) {
-        error = "bad port for " + arg + ": " + value;
+        error = "bad port for " + arg;
+        error += ": " + value;
         return std::nullopt;
       }
     } else {
