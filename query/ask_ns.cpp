@@ -2,13 +2,13 @@
 #include <algorithm>
 #include <random>
 
-#include "query/query_context.h"
-#include "query/sender.h"
-#include "dns/names.h"
+#include "dns/header.h"
+#include "dns/message.h"
 #include "dns/record_data.h"
 #include "dns/tables.h"
-#include "dns/wire.h"
+#include "query/query_context.h"
 #include "query/request.h"
+#include "query/sender.h"
 #include "query/zone_suffix.h"
 
 namespace vell {
@@ -90,7 +90,7 @@ bool clDNSRequest::FindAddressLocally(int16_t min_count) {
       return true;
     }
     const auto cached = ctx_.Cache.Ask(name, kTypeA, true, true);
-    if (!cached->Section2.empty() || cached->RCode != 0) {
+    if (!cached->Section2.empty() || cached->RCode != header::kRCodeNoError) {
       AddNSAns(cached, name);
       return true;
     }
@@ -132,18 +132,9 @@ void clDNSRequest::SendQuery(size_t pick, int16_t min_count) {
                             TypeN(RequestType) + "-record for " + LookupName);
   }
   TimeOut = ctx_.Now() + Seconds(kQueryTimeOutSeconds);
-  ctx_.sender.SendRequest(server.IP, QueryMessage(id));
-}
-
-std::string clDNSRequest::QueryMessage(int32_t id) const {
-  std::string query = MakeInt(id);
-  query += ctx_.settings.RECURSIONOUT ? '\x01' : '\x00';
-  query += std::string("\x00\x00\x01", 3);
-  query += std::string(6, '\0');
-  query += ZipName(ctx_.errors, query, LookupName);
-  query += MakeInt(RequestType);
-  query += std::string("\x00\x01", 2);
-  return query;
+  // Recursion is asked of forwarders only.
+  const Question question{LookupName, RequestType, kClassIN};
+  ctx_.sender.SendRequest(server.IP, BuildQuery(ctx_.errors, id, ctx_.settings.RECURSIONOUT, question));
 }
 
 }  // namespace vell

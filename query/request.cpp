@@ -3,12 +3,13 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "query/query_context.h"
 #include "core/error_report.h"
-#include "query/sender.h"
+#include "dns/header.h"
 #include "dns/tables.h"
+#include "query/query_context.h"
 #include "query/reply_writer.h"
 #include "query/request_queue.h"
+#include "query/sender.h"
 
 namespace vell {
 
@@ -48,7 +49,7 @@ void clDNSRequest::ProcRequest() {
         return;
       }
       const auto cached = ctx_.Cache.Ask(LookupName, RequestType, rd, false);
-      if (!cached->Section2.empty() || cached->RCode != 0 || cached->AA) {
+      if (!cached->Section2.empty() || cached->RCode != header::kRCodeNoError || cached->AA) {
         if (Take(cached, true)) continue;
         return;
       }
@@ -79,13 +80,13 @@ bool clDNSRequest::Take(const std::shared_ptr<clDNSAnswer>& found, bool clear_aa
     ClearExtra();
     FillSection(*found);
   }
-  if (found->RCode == 0 && !found->Section2.empty() && RedoCNAME()) return true;
+  if (found->RCode == header::kRCodeNoError && !found->Section2.empty() && RedoCNAME()) return true;
   SendReply();
   return false;
 }
 
 void clDNSRequest::EndWithoutServers() {
-  if (Answer->Section2.empty()) Answer->RCode = 2;
+  if (Answer->Section2.empty()) Answer->RCode = header::kRCodeServerFailure;
   SendReply();
 }
 
@@ -134,7 +135,7 @@ void clDNSRequest::LogReply() {
   const std::string type = TypeN(RequestType);
   ctx_.log.AddLine(0,
                    "Sending reply to " + RequestIP + " about " + type + "-record for " + RequestName + ":");
-  if (Answer->RCode != 0) {
+  if (Answer->RCode != header::kRCodeNoError) {
     ctx_.log.AddLine(0, "-> Header: " + RCodeN(ctx_.errors, Answer->RCode));
   } else if (Answer->Section2.empty() && ((RequestRD && Answer->RA) || Answer->AA)) {
     ctx_.log.AddLine(0, "-> Answer: There are no " + type + "-Records for " + RequestName);

@@ -95,7 +95,6 @@ class clDNSRequest {
   size_t PickAtRandom(int16_t min_count, bool need_address);
   bool IsThisServer(const std::string& ip) const;
   void SendQuery(size_t pick, int16_t min_count);
-  std::string QueryMessage(int32_t id) const;
 
   // Steps of ProcAnswer (proc_answer.cpp).
   void ServerFailed(int32_t id);

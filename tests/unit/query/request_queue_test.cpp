@@ -33,9 +33,9 @@ TEST_F(RequestQueueTest, IdenticalQueriesAreAnsweredTogetherEachWithItsOwnId) {
   ASSERT_EQ(sender.answers.size(), 4u);
   std::vector<std::string> replies;
   for (const auto& sent : sender.answers) {
-    const Reply r = ReadReply(sent.msg);
-    replies.push_back(sent.ip + ":" + std::to_string(sent.port) + " " + std::to_string(r.id) + " " +
-                      std::to_string(r.qtype) + " " + std::to_string(r.an));
+    const Message r = ReadReply(sent.msg);
+    replies.push_back(sent.ip + ":" + std::to_string(sent.port) + " " + std::to_string(r.header.id) + " " +
+                      std::to_string(r.question.type) + " " + std::to_string(r.header.ancount));
   }
   EXPECT_THAT(replies, ElementsAre("10.0.0.3:1003 13107 1 1", "10.0.0.1:1001 4369 1 1",
                                    "10.0.0.2:1002 8738 1 1", "10.0.0.4:1004 17476 15 0"));
@@ -89,9 +89,9 @@ TEST_F(RequestQueueTest, TimedOutRequestsWithoutServersEndInServerFailure) {
   t.clock.AdvanceSeconds(1);
   q.Requests.RequestTimeOuts();
   ASSERT_EQ(sender.answers.size(), 1u);
-  const Reply r = ReadReply(sender.answers[0].msg);
-  EXPECT_EQ(r.id, 0x0707);
-  EXPECT_EQ(r.RCode(), 2);
+  const Message r = ReadReply(sender.answers[0].msg);
+  EXPECT_EQ(r.header.id, 0x0707);
+  EXPECT_EQ(r.header.RCode(), 2);
 }
 
 }  // namespace

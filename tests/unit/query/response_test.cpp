@@ -74,9 +74,9 @@ TEST_F(ResponseTest, ACutResponseKeepsWhatWasReadIsNotCachedAndStillReachesItsRe
   EXPECT_TRUE(ctx.Cache.Records().empty());
   EXPECT_THAT(Logged(), ::testing::Contains("-> Incomplete..."));
   ASSERT_EQ(sender.answers.size(), 1u);
-  const Reply r = ReadReply(sender.answers[0].msg);
-  EXPECT_EQ(r.id, 0x0101);
-  EXPECT_FALSE(r.AA());  // answers learnt from others are never authoritative
+  const Message r = ReadReply(sender.answers[0].msg);
+  EXPECT_EQ(r.header.id, 0x0101);
+  EXPECT_FALSE(r.header.AA());  // answers learnt from others are never authoritative
   EXPECT_THAT(Datas(r.answer), ElementsAre("192.0.2.7"));
 }
 
