@@ -33,7 +33,7 @@ void clDNSRequest::AskNS() {
 }
 
 bool clDNSRequest::AskNextServer() {
-  State = kWaitingForServer;
+  State = RequestState::kWaitingForServer;
   if (NSCol.empty()) {
     EndWithoutServers();
     return false;
@@ -102,14 +102,14 @@ bool clDNSRequest::ResolveServerAddress(int16_t min_count) {
   const size_t pick = PickAtRandom(min_count, false);
   const std::string name = NSCol[pick].Name;
   if (!LiesInside(name, NSZone)) {
-    State = kWaitingForSubRequest;
-    CreateSubRequest(kResolveNormally, name);
+    State = RequestState::kWaitingForSubRequest;
+    CreateSubRequest(SubRequestMode::kResolveNormally, name);
     return false;
   }
   // A server inside the zone it serves can only be found from above it.
-  if (Level == 0 || requestID != kRootTaken) {
-    State = kWaitingForSubRequest;
-    CreateSubRequest(kFromRoot, name);
+  if (!IsSubRequest(SubRequestMode::kRootTaken)) {
+    State = RequestState::kWaitingForSubRequest;
+    CreateSubRequest(SubRequestMode::kFromRoot, name);
     return false;
   }
   NSCol.erase(NSCol.begin() + static_cast<std::ptrdiff_t>(pick));
@@ -129,11 +129,11 @@ void clDNSRequest::SendQuery(size_t pick, int16_t min_count) {
   OpenRqOut.push_back({id, server.IP});
   if (ctx_.log.Writes(2)) {
     ctx_.log.AddLine(2, "Sending request to " + server.Name + " (" + server.IP + ") for " +
-                            TypeN(RequestType) + "-record for " + LookupName);
+                            TypeN(Request.type) + "-record for " + LookupName);
   }
   TimeOut = ctx_.Now() + Seconds(kQueryTimeOutSeconds);
   // Recursion is asked of forwarders only.
-  const Question question{LookupName, RequestType, kClassIN};
+  const Question question{LookupName, Request.type, kClassIN};
   ctx_.sender.SendRequest(server.IP, BuildQuery(ctx_.errors, id, ctx_.settings.RECURSIONOUT, question));
 }
 

@@ -69,17 +69,11 @@ void Dispatch(QueryContext& ctx, const std::string& ip, long port, const std::st
     NotImplemented(ctx, ip, port, msg, topic);
     return;
   }
-  if (ctx.log.KeepLog || ctx.settings.WRITELOG)
+  if (ctx.log.KeepLog || ctx.settings.WRITELOG) {
     ctx.log.AddLine(0, "Request from " + ip + " for " + TypeTopic(question));
-  auto request = std::make_shared<clDNSRequest>(ctx);
-  request->requestID = query.header.id;
-  request->RequestRD = query.header.RD();
-  request->RequestName = question.name;
-  request->RequestType = question.type;
-  request->RequestClass = question.qclass;
-  request->RequestIP = ip;
-  request->RequestPort = static_cast<int32_t>(port);
-  ctx.Requests.AdmitUDP(request);
+  }
+  ctx.Requests.AdmitUDP(
+      std::make_shared<clDNSRequest>(ctx, UdpClient{ip, port}, query.header.id, query.header.RD(), question));
 }
 
 }  // namespace

@@ -54,7 +54,7 @@ void clDNSRequest::StartFromDelegation(const clDNSAnswer& auth, const clDNSAnswe
 }
 
 void clDNSRequest::StartAtRoot() {
-  requestID = kRootTaken;
+  std::get<ParentRequest>(Origin).mode = SubRequestMode::kRootTaken;
   const auto root = ctx_.Cache.Ask(".", kNoSuchType, false, false);
   FillNSCol(*root);
   AskNS();
@@ -121,18 +121,11 @@ void clDNSRequest::AddNSAns(const std::shared_ptr<clDNSAnswer>& RtAns, const std
   });
 }
 
-void clDNSRequest::CreateSubRequest(int32_t flag, const std::string& Name) {
+void clDNSRequest::CreateSubRequest(SubRequestMode mode, const std::string& Name) {
   Trap(ctx_.errors, "clDNSRequest CreateSubRequest", [&] {
-    auto sub = std::make_shared<clDNSRequest>(ctx_);
-    sub->requestID = flag;
-    sub->RequestRD = true;
-    sub->RequestName = Name;
-    sub->RequestType = kTypeA;
-    sub->RequestClass = kClassIN;
-    sub->RequestIP = RequestKey;  // where the answer goes back to
-    sub->RequestPort = 0;
-    sub->Level = static_cast<int16_t>(Level + 1);
-    ctx_.Requests.AddSubRequest(sub);
+    ctx_.Requests.AddSubRequest(std::make_shared<clDNSRequest>(ctx_, ParentRequest{RequestKey, mode}, 0, true,
+                                                               Question{Name, kTypeA, kClassIN},
+                                                               static_cast<int16_t>(Level + 1)));
   });
 }
 

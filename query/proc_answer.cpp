@@ -31,7 +31,7 @@ std::string DelegatedZone(const RecordList& authority) {
 void clDNSRequest::ProcAnswer(const std::shared_ptr<clDNSAnswer>& response) {
   Trap(ctx_.errors, "clDNSRequest ProcAnswer", [&] {
     clDNSAnswer& r = *response;
-    if (!r.RqName.empty() && (r.RqName != LookupName || r.RqType != RequestType)) {
+    if (!r.RqName.empty() && (r.RqName != LookupName || r.RqType != Request.type)) {
       return;  // an answer to some other question
     }
     if (r.RCode != header::kRCodeNoError && r.RCode != header::kRCodeNameError) {

@@ -115,9 +115,9 @@ std::string WriteReply(QueryContext& ctx, const clDNSRequest& request, const clD
   message += MakeInt(static_cast<int32_t>(answer.Section2.size()));
   message += MakeInt(static_cast<int32_t>(answer.Section3.size()));
   message += MakeInt(static_cast<int32_t>(answer.Section4.size()));
-  message += ZipName(ctx.errors, message, request.RequestName);
-  message += MakeInt(request.RequestType);
-  message += MakeInt(request.RequestClass);
+  message += ZipName(ctx.errors, message, request.Request.name);
+  message += MakeInt(request.Request.type);
+  message += MakeInt(request.Request.qclass);
   WriteSection(ctx, message, 2, answer.Section2);
   WriteSection(ctx, message, 3, answer.Section3);
   WriteSection(ctx, message, 4, answer.Section4);

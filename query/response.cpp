@@ -71,7 +71,7 @@ bool Take(QueryContext& ctx, const std::string& ip, Message m, clDNSAnswer& answ
 void Match(QueryContext& ctx, const std::shared_ptr<clDNSAnswer>& answer) {
   // Matching is by identifier only; the sender's address is not compared.
   for (const RequestPtr& request : ctx.Requests.Active()) {
-    if (request->State != clDNSRequest::kWaitingForServer) continue;
+    if (request->State != RequestState::kWaitingForServer) continue;
     const auto& out = request->OpenRqOut;
     if (std::any_of(out.begin(), out.end(), [&](const clDNSRequestOut& o) { return o.Id == answer->Id; })) {
       const RequestPtr waiting = request;  // the collection may change while it works

@@ -16,7 +16,7 @@ class RequestQueueTest : public QueryTest {
   }
   // A TCP query waits in the queue until the queue is run.
   void QueueTcp(const std::string& name, int16_t type = kTypeA) {
-    q.Requests.QueTCPRequest(99, true, name, type, 1, "10.0.0.50", -3);
+    q.Requests.QueTCPRequest(99, true, name, type, 1, "10.0.0.50", 3);
   }
 };
 
@@ -52,7 +52,7 @@ TEST_F(RequestQueueTest, OverTheLimitARequestIsDroppedUnanswered) {
   EXPECT_EQ(q.Requests.Active().size(), 1u);
 
   // Answered requests still in the collection do not count.
-  q.Requests.Active()[0]->State = clDNSRequest::kAnswered;
+  q.Requests.Active()[0]->State = RequestState::kAnswered;
   ProcDNSRequest(q, "10.0.0.1", 1001, Query(2, "other.example.com.", kTypeA));
   EXPECT_EQ(sender.answers.size(), 1u);
   EXPECT_TRUE(q.Requests.Active().empty());
@@ -81,7 +81,7 @@ TEST_F(RequestQueueTest, TimedOutRequestsWithoutServersEndInServerFailure) {
   ProcDNSRequest(q, "10.0.0.1", 1001, Query(0x0707, "nowhere.test.", kTypeA));
   clDNSRequest& waiting = *q.Requests.Active()[0];
   waiting.InitRequest();
-  waiting.State = clDNSRequest::kWaitingForServer;
+  waiting.State = RequestState::kWaitingForServer;
   waiting.TimeOut = ctx.Now() + Seconds(0.5);
   q.Requests.RequestTimeOuts();
   EXPECT_TRUE(sender.answers.empty());
