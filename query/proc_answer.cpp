@@ -54,7 +54,7 @@ std::string clDNSRequest::ForgetQueriesTo(int32_t id) {
   const auto out =
       std::find_if(OpenRqOut.begin(), OpenRqOut.end(), [&](const clDNSRequestOut& o) { return o.Id == id; });
   if (out == OpenRqOut.end()) return {};
-  const std::string ip = out->IP;
+  std::string ip = out->IP;
   std::erase_if(OpenRqOut, [&](const clDNSRequestOut& o) { return o.IP == ip; });
   return ip;
 }

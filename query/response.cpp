@@ -74,7 +74,8 @@ void Match(QueryContext& ctx, const std::shared_ptr<clDNSAnswer>& answer) {
     if (request->State != RequestState::kWaitingForServer) continue;
     const auto& out = request->OpenRqOut;
     if (std::any_of(out.begin(), out.end(), [&](const clDNSRequestOut& o) { return o.Id == answer->Id; })) {
-      const RequestPtr waiting = request;  // the collection may change while it works
+      // Held by a copy: the collection may change while it works.
+      const RequestPtr waiting = request;  // NOLINT(performance-unnecessary-copy-initialization)
       waiting->ProcAnswer(answer);
       return;
     }
