@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 namespace vell::header {
 
@@ -26,8 +27,10 @@ constexpr unsigned kRD = 0x01;
 // Flags 2 (octet 4). The Z bits (0x70) are written 0 and never read.
 constexpr unsigned kRA = 0x80;
 constexpr unsigned kRCodeMask = 0x0F;
+constexpr int16_t kRCodeNoError = 0;
 constexpr int16_t kRCodeServerFailure = 2;
 constexpr int16_t kRCodeNameError = 3;
+constexpr int16_t kRCodeNotImplemented = 4;
 
 // Opcodes this server acts on.
 constexpr int kOpQuery = 0;

@@ -2,13 +2,13 @@
 #include <algorithm>
 #include <random>
 
-#include "query/query_context.h"
-#include "query/sender.h"
-#include "dns/names.h"
+#include "dns/header.h"
+#include "dns/message.h"
 #include "dns/record_data.h"
 #include "dns/tables.h"
-#include "dns/wire.h"
+#include "query/query_context.h"
 #include "query/request.h"
+#include "query/sender.h"
 #include "query/zone_suffix.h"
 
 namespace vell {
@@ -33,7 +33,7 @@ void clDNSRequest::AskNS() {
 }
 
 bool clDNSRequest::AskNextServer() {
-  State = kWaitingForServer;
+  State = RequestState::kWaitingForServer;
   if (NSCol.empty()) {
     EndWithoutServers();
     return false;
@@ -90,7 +90,7 @@ bool clDNSRequest::FindAddressLocally(int16_t min_count) {
       return true;
     }
     const auto cached = ctx_.Cache.Ask(name, kTypeA, true, true);
-    if (!cached->Section2.empty() || cached->RCode != 0) {
+    if (!cached->Section2.empty() || cached->RCode != header::kRCodeNoError) {
       AddNSAns(cached, name);
       return true;
     }
@@ -102,14 +102,14 @@ bool clDNSRequest::ResolveServerAddress(int16_t min_count) {
   const size_t pick = PickAtRandom(min_count, false);
   const std::string name = NSCol[pick].Name;
   if (!LiesInside(name, NSZone)) {
-    State = kWaitingForSubRequest;
-    CreateSubRequest(kResolveNormally, name);
+    State = RequestState::kWaitingForSubRequest;
+    CreateSubRequest(SubRequestMode::kResolveNormally, name);
     return false;
   }
   // A server inside the zone it serves can only be found from above it.
-  if (Level == 0 || requestID != kRootTaken) {
-    State = kWaitingForSubRequest;
-    CreateSubRequest(kFromRoot, name);
+  if (!IsSubRequest(SubRequestMode::kRootTaken)) {
+    State = RequestState::kWaitingForSubRequest;
+    CreateSubRequest(SubRequestMode::kFromRoot, name);
     return false;
   }
   NSCol.erase(NSCol.begin() + static_cast<std::ptrdiff_t>(pick));
@@ -129,21 +129,12 @@ void clDNSRequest::SendQuery(size_t pick, int16_t min_count) {
   OpenRqOut.push_back({id, server.IP});
   if (ctx_.log.Writes(2)) {
     ctx_.log.AddLine(2, "Sending request to " + server.Name + " (" + server.IP + ") for " +
-                            TypeN(RequestType) + "-record for " + LookupName);
+                            TypeN(Request.type) + "-record for " + LookupName);
   }
   TimeOut = ctx_.Now() + Seconds(kQueryTimeOutSeconds);
-  ctx_.sender.SendRequest(server.IP, QueryMessage(id));
-}
-
-std::string clDNSRequest::QueryMessage(int32_t id) const {
-  std::string query = MakeInt(id);
-  query += ctx_.settings.RECURSIONOUT ? '\x01' : '\x00';
-  query += std::string("\x00\x00\x01", 3);
-  query += std::string(6, '\0');
-  query += ZipName(ctx_.errors, query, LookupName);
-  query += MakeInt(RequestType);
-  query += std::string("\x00\x01", 2);
-  return query;
+  // Recursion is asked of forwarders only.
+  const Question question{LookupName, Request.type, kClassIN};
+  ctx_.sender.SendRequest(server.IP, BuildQuery(ctx_.errors, id, ctx_.settings.RECURSIONOUT, question));
 }
 
 }  // namespace vell

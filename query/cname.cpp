@@ -1,8 +1,8 @@
 // Following CNAMEs through local data, and the AUTOCNAME rewrite of replies.
 #include <algorithm>
 
-#include "query/query_context.h"
 #include "dns/record_data.h"
+#include "query/query_context.h"
 #include "query/request.h"
 
 namespace vell {
@@ -50,7 +50,7 @@ void ResolveSection(const Clock& clock, RecordList& section) {
 
 bool clDNSRequest::RedoCNAME() {
   return TrapOr(ctx_.errors, "clDNSRequest RedoCNAME", false, [&] {
-    if (RequestType == kTypeCNAME || RequestType == kTypeANY) return false;
+    if (Request.type == kTypeCNAME || Request.type == kTypeANY) return false;
     const RecordList& answers = Answer->Section2;
     if (answers.empty() || answers.back()->RecType != kTypeCNAME) return false;
     const std::string& target = answers.back()->Data;

@@ -2,9 +2,11 @@
 // sub-requests that find addresses no local data holds.
 #include <algorithm>
 
-#include "query/query_context.h"
 #include "core/ip.h"
+#include "dns/header.h"
+#include "dns/message.h"
 #include "dns/record_data.h"
+#include "query/query_context.h"
 #include "query/request.h"
 #include "query/request_queue.h"
 
@@ -52,7 +54,7 @@ void clDNSRequest::StartFromDelegation(const clDNSAnswer& auth, const clDNSAnswe
 }
 
 void clDNSRequest::StartAtRoot() {
-  requestID = kRootTaken;
+  std::get<ParentRequest>(Origin).mode = SubRequestMode::kRootTaken;
   const auto root = ctx_.Cache.Ask(".", kNoSuchType, false, false);
   FillNSCol(*root);
   AskNS();
@@ -97,7 +99,7 @@ void clDNSRequest::AddNSAns(const std::shared_ptr<clDNSAnswer>& RtAns, const std
     if (entry == NSCol.end()) return;
     std::string from_cname = entry->FromCNAME;
     NSCol.erase(entry);
-    if (RtAns->RCode != 0 || RtAns->Section2.empty()) return;  // the server is dropped
+    if (RtAns->RCode != header::kRCodeNoError || RtAns->Section2.empty()) return;  // the server is dropped
     // Walked on a copy: the answer may be shared with other requests.
     RecordList answers = RtAns->Section2;
     std::string name = Name;
@@ -119,18 +121,11 @@ void clDNSRequest::AddNSAns(const std::shared_ptr<clDNSAnswer>& RtAns, const std
   });
 }
 
-void clDNSRequest::CreateSubRequest(int32_t flag, const std::string& Name) {
+void clDNSRequest::CreateSubRequest(SubRequestMode mode, const std::string& Name) {
   Trap(ctx_.errors, "clDNSRequest CreateSubRequest", [&] {
-    auto sub = std::make_shared<clDNSRequest>(ctx_);
-    sub->requestID = flag;
-    sub->RequestRD = true;
-    sub->RequestName = Name;
-    sub->RequestType = kTypeA;
-    sub->RequestClass = 1;
-    sub->RequestIP = RequestKey;  // where the answer goes back to
-    sub->RequestPort = 0;
-    sub->Level = static_cast<int16_t>(Level + 1);
-    ctx_.Requests.AddSubRequest(sub);
+    ctx_.Requests.AddSubRequest(std::make_shared<clDNSRequest>(ctx_, ParentRequest{RequestKey, mode}, 0, true,
+                                                               Question{Name, kTypeA, kClassIN},
+                                                               static_cast<int16_t>(Level + 1)));
   });
 }
 

@@ -1,8 +1,9 @@
 // ProcAnswer: what a response from a name server does to its request.
 #include <algorithm>
 
-#include "query/query_context.h"
+#include "dns/header.h"
 #include "dns/record_data.h"
+#include "query/query_context.h"
 #include "query/request.h"
 #include "query/zone_suffix.h"
 
@@ -30,10 +31,10 @@ std::string DelegatedZone(const RecordList& authority) {
 void clDNSRequest::ProcAnswer(const std::shared_ptr<clDNSAnswer>& response) {
   Trap(ctx_.errors, "clDNSRequest ProcAnswer", [&] {
     clDNSAnswer& r = *response;
-    if (!r.RqName.empty() && (r.RqName != LookupName || r.RqType != RequestType)) {
+    if (!r.RqName.empty() && (r.RqName != LookupName || r.RqType != Request.type)) {
       return;  // an answer to some other question
     }
-    if (r.RCode != 0 && r.RCode != 3) {
+    if (r.RCode != header::kRCodeNoError && r.RCode != header::kRCodeNameError) {
       ServerFailed(r.Id);
       return;
     }
@@ -53,7 +54,7 @@ std::string clDNSRequest::ForgetQueriesTo(int32_t id) {
   const auto out =
       std::find_if(OpenRqOut.begin(), OpenRqOut.end(), [&](const clDNSRequestOut& o) { return o.Id == id; });
   if (out == OpenRqOut.end()) return {};
-  const std::string ip = out->IP;
+  std::string ip = out->IP;
   std::erase_if(OpenRqOut, [&](const clDNSRequestOut& o) { return o.IP == ip; });
   return ip;
 }
@@ -75,7 +76,7 @@ void clDNSRequest::KeepOnlyInZone(clDNSAnswer& response) const {
 
 bool clDNSRequest::IsFinal(const clDNSAnswer& response) const {
   const RecordList& authority = response.Section3;
-  return !response.Section2.empty() || response.RCode == 3 ||
+  return !response.Section2.empty() || response.RCode == header::kRCodeNameError ||
          (authority.size() == 1 && authority[0]->RecType == kTypeSOA) || response.AA ||
          ctx_.settings.RECURSIONOUT;
 }

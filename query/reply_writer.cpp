@@ -4,12 +4,13 @@
 #include <string_view>
 #include <vector>
 
-#include "query/query_context.h"
 #include "dns/header.h"
+#include "dns/message.h"
 #include "dns/names.h"
 #include "dns/record_data.h"
 #include "dns/tables.h"
 #include "dns/wire.h"
+#include "query/query_context.h"
 #include "query/request.h"
 
 namespace vell {
@@ -82,7 +83,7 @@ std::string RData(ErrorSink& sink, std::string_view message, const clDNSRecord& 
 void WriteRecord(QueryContext& ctx, std::string& message, int section, const clDNSRecord& record) {
   message += ZipName(ctx.errors, message, record.Name);
   message += MakeInt(record.RecType);
-  message += MakeInt(1);  // always IN
+  message += MakeInt(kClassIN);  // whatever the question's class
   const int32_t ttl = record.TTL(ctx.clock);
   message += MakeLong(ctx.errors, ttl < 0 ? 0 : ttl);
   const std::string rdata = RData(ctx.errors, message, record);
@@ -110,13 +111,13 @@ std::string WriteReply(QueryContext& ctx, const clDNSRequest& request, const clD
   message +=
       static_cast<char>(header::kQR | (answer.AA ? header::kAA : 0) | (request.RequestRD ? header::kRD : 0));
   message += static_cast<char>((answer.RA ? header::kRA : 0) + answer.RCode);
-  message += MakeInt(1);
+  message += MakeInt(1);  // QDCOUNT
   message += MakeInt(static_cast<int32_t>(answer.Section2.size()));
   message += MakeInt(static_cast<int32_t>(answer.Section3.size()));
   message += MakeInt(static_cast<int32_t>(answer.Section4.size()));
-  message += ZipName(ctx.errors, message, request.RequestName);
-  message += MakeInt(request.RequestType);
-  message += MakeInt(request.RequestClass);
+  message += ZipName(ctx.errors, message, request.Request.name);
+  message += MakeInt(request.Request.type);
+  message += MakeInt(request.Request.qclass);
   WriteSection(ctx, message, 2, answer.Section2);
   WriteSection(ctx, message, 3, answer.Section3);
   WriteSection(ctx, message, 4, answer.Section4);

@@ -2,13 +2,15 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <utility>
 
-#include "query/query_context.h"
 #include "core/error_report.h"
-#include "query/sender.h"
+#include "dns/header.h"
 #include "dns/tables.h"
+#include "query/query_context.h"
 #include "query/reply_writer.h"
 #include "query/request_queue.h"
+#include "query/sender.h"
 
 namespace vell {
 
@@ -23,32 +25,58 @@ bool PrefixAdmits(const std::string& pattern, const std::string& ip) {
   return ip.substr(0, p) == pattern.substr(0, p);
 }
 
+bool MayRecurse(const QueryContext& ctx, const std::string& ip) {
+  const std::string& pattern = ctx.settings.DNSRECURSION;
+  const auto& local = ctx.LocalIPs;
+  return pattern == "<all>" || ip == "127.0.0.1" ||
+         std::find(local.begin(), local.end(), ip) != local.end() || PrefixAdmits(pattern, ip);
+}
+
+// The address of the client that asked; nullptr for a sub-request.
+const std::string* ClientIP(const RequestOrigin& origin) {
+  if (const auto* udp = std::get_if<UdpClient>(&origin)) return &udp->ip;
+  if (const auto* tcp = std::get_if<TcpClient>(&origin)) return &tcp->ip;
+  return nullptr;
+}
+
 }  // namespace
+
+clDNSRequest::clDNSRequest(QueryContext& ctx, RequestOrigin origin, int32_t id, bool rd, Question question,
+                           int16_t level)
+    : Origin(std::move(origin)),
+      requestID(id),
+      RequestRD(rd),
+      Request(std::move(question)),
+      Level(level),
+      ctx_(ctx) {}
 
 void clDNSRequest::InitRequest() {
   Trap(ctx_.errors, "clDNSRequest InitRequest", [&] {
     Answer = std::make_shared<clDNSAnswer>();
     RequestStart = ctx_.Now();
-    LookupName = RequestName;
-    const std::string& pattern = ctx_.settings.DNSRECURSION;
-    const auto& local = ctx_.LocalIPs;
-    Answer->RA = pattern == "<all>" || RequestIP == "127.0.0.1" || Level > 0 ||
-                 std::find(local.begin(), local.end(), RequestIP) != local.end() ||
-                 PrefixAdmits(pattern, RequestIP);
+    LookupName = Request.name;
+    // A sub-request works for a request that may recurse.
+    const std::string* client = ClientIP(Origin);
+    Answer->RA = client == nullptr || MayRecurse(ctx_, *client);
   });
+}
+
+bool clDNSRequest::IsSubRequest(SubRequestMode mode) const {
+  const auto* parent = std::get_if<ParentRequest>(&Origin);
+  return parent != nullptr && parent->mode == mode;
 }
 
 void clDNSRequest::ProcRequest() {
   Trap(ctx_.errors, "clDNSRequest ProcRequest", [&] {
     for (;;) {
       const bool rd = RequestRD && Answer->RA;
-      const auto auth = ctx_.AuthData.Ask(LookupName, RequestType, rd, false);
+      const auto auth = ctx_.AuthData.Ask(LookupName, Request.type, rd, false);
       if (auth->AA) {
         if (Take(auth, false)) continue;
         return;
       }
-      const auto cached = ctx_.Cache.Ask(LookupName, RequestType, rd, false);
-      if (!cached->Section2.empty() || cached->RCode != 0 || cached->AA) {
+      const auto cached = ctx_.Cache.Ask(LookupName, Request.type, rd, false);
+      if (!cached->Section2.empty() || cached->RCode != header::kRCodeNoError || cached->AA) {
         if (Take(cached, true)) continue;
         return;
       }
@@ -60,7 +88,7 @@ void clDNSRequest::ProcRequest() {
       }
       if (ctx_.settings.RECURSIONOUT) {
         StartForwarding();
-      } else if (Level == 0 || requestID != kFromRoot) {
+      } else if (!IsSubRequest(SubRequestMode::kFromRoot)) {
         StartFromDelegation(*auth, *cached);
       } else {
         StartAtRoot();
@@ -79,13 +107,13 @@ bool clDNSRequest::Take(const std::shared_ptr<clDNSAnswer>& found, bool clear_aa
     ClearExtra();
     FillSection(*found);
   }
-  if (found->RCode == 0 && !found->Section2.empty() && RedoCNAME()) return true;
+  if (found->RCode == header::kRCodeNoError && !found->Section2.empty() && RedoCNAME()) return true;
   SendReply();
   return false;
 }
 
 void clDNSRequest::EndWithoutServers() {
-  if (Answer->Section2.empty()) Answer->RCode = 2;
+  if (Answer->Section2.empty()) Answer->RCode = header::kRCodeServerFailure;
   SendReply();
 }
 
@@ -110,45 +138,45 @@ void clDNSRequest::ClearExtra() {
 void clDNSRequest::SendReply() {
   Trap(ctx_.errors, "clDNSRequest SendReply", [&] {
     if (ctx_.settings.AUTOCNAME) CNAMERes();
-    State = kAnswered;
+    State = RequestState::kAnswered;
     for (const RequestPtr& tagged : TagRequests) tagged->TagReply(Answer);
-    if (Level >= 1) {
-      DeliverToParent();
+    if (const auto* parent = std::get_if<ParentRequest>(&Origin)) {
+      DeliverToParent(parent->key);
       return;
     }
-    LogReply();
+    LogReply(*ClientIP(Origin));
     Deliver(WriteReply(ctx_, *this, *Answer));
   });
 }
 
-void clDNSRequest::DeliverToParent() {
-  const RequestPtr parent = ctx_.Requests.Find(RequestIP);
+void clDNSRequest::DeliverToParent(const std::string& key) {
+  const RequestPtr parent = ctx_.Requests.Find(key);
   // Reported like any failure of SendReply: the parent was dropped.
-  if (parent == nullptr) throw std::runtime_error("no active request " + RequestIP);
-  parent->AddNSAns(Answer, RequestName);
+  if (parent == nullptr) throw std::runtime_error("no active request " + key);
+  parent->AddNSAns(Answer, Request.name);
   parent->AskNS();
 }
 
-void clDNSRequest::LogReply() {
+void clDNSRequest::LogReply(const std::string& client) {
   if (!ctx_.log.KeepLog && !ctx_.settings.WRITELOG) return;
-  const std::string type = TypeN(RequestType);
-  ctx_.log.AddLine(0,
-                   "Sending reply to " + RequestIP + " about " + type + "-record for " + RequestName + ":");
-  if (Answer->RCode != 0) {
+  const std::string type = TypeN(Request.type);
+  ctx_.log.AddLine(0, "Sending reply to " + client + " about " + type + "-record for " + Request.name + ":");
+  if (Answer->RCode != header::kRCodeNoError) {
     ctx_.log.AddLine(0, "-> Header: " + RCodeN(ctx_.errors, Answer->RCode));
   } else if (Answer->Section2.empty() && ((RequestRD && Answer->RA) || Answer->AA)) {
-    ctx_.log.AddLine(0, "-> Answer: There are no " + type + "-Records for " + RequestName);
+    ctx_.log.AddLine(0, "-> Answer: There are no " + type + "-Records for " + Request.name);
   }
 }
 
-void clDNSRequest::Deliver(const std::string& message) {
-  if (RequestPort >= 0) {
-    ctx_.sender.SendAnswer(RequestIP, RequestPort, message);
+void clDNSRequest::Deliver(const std::string& message) const {
+  if (const auto* udp = std::get_if<UdpClient>(&Origin)) {
+    ctx_.sender.SendAnswer(udp->ip, udp->port, message);
     return;
   }
-  // A TCP query is answered through its connection handler. No handler
-  // exists yet, so none matches and the reply is dropped, as for a
-  // connection that has closed.
+  // A TCP query is answered through its connection handler: the ctlZT whose
+  // ConID is the TcpClient's connection, while it is busy. No handler exists
+  // yet, so none matches and the reply is dropped, as for a connection that
+  // has closed.
 }
 
 }  // namespace vell

@@ -4,10 +4,12 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "core/clock.h"
 #include "dns/answer.h"
+#include "dns/message.h"
 
 namespace vell {
 
@@ -30,33 +32,52 @@ struct clDNSRequestOut {
 class clDNSRequest;
 using RequestPtr = std::shared_ptr<clDNSRequest>;
 
+enum class RequestState {
+  kQueued,                // new, or waiting in the queue
+  kWaitingForServer,      // an outgoing query is out
+  kWaitingForSubRequest,  // a sub-request looks for a server's address
+  kAnswered,
+};
+
+// How a sub-request looks for a server's address.
+enum class SubRequestMode {
+  kResolveNormally,  // from the closest delegation known
+  kFromRoot,         // from the root servers
+  kRootTaken,        // has started from the root servers
+};
+
+// Where a request came from, and so where its answer goes.
+struct UdpClient {
+  std::string ip;
+  long port = 0;
+};
+struct TcpClient {
+  std::string ip;          // for the log
+  int32_t connection = 0;  // ConID of the connection handler (ctlZT) that reads the query
+};
+// A sub-request: it finds the address of one of its parent's name servers.
+struct ParentRequest {
+  std::string key;  // the parent's RequestKey
+  SubRequestMode mode = SubRequestMode::kResolveNormally;
+};
+using RequestOrigin = std::variant<UdpClient, TcpClient, ParentRequest>;
+
 class clDNSRequest {
  public:
-  // States of a request.
-  static constexpr int16_t kQueued = 0;
-  static constexpr int16_t kWaitingForServer = 1;
-  static constexpr int16_t kWaitingForSubRequest = 2;
-  static constexpr int16_t kAnswered = 9;
-  // Modes of a sub-request, held in its requestID.
-  static constexpr int32_t kResolveNormally = 0;
-  static constexpr int32_t kFromRoot = 1;
-  static constexpr int32_t kRootTaken = 2;
-
-  explicit clDNSRequest(QueryContext& ctx) : ctx_(ctx) {}
+  // A client's request is at level 0, a sub-request one below its parent.
+  clDNSRequest(QueryContext& ctx, RequestOrigin origin, int32_t id, bool rd, Question question,
+               int16_t level = 0);
 
   std::string RequestKey;
-  int32_t requestID = 0;  // the client's message identifier; a sub-request's mode
-  bool RequestRD = false;
-  std::string RequestName;
-  int16_t RequestType = 0;
-  int16_t RequestClass = 0;  // 1 or 255
-  std::string RequestIP;
-  int32_t RequestPort = 0;  // UDP port; a TCP query carries its negated connection number
+  RequestOrigin Origin;     // a sub-request's mode moves on when it starts from the root
+  const int32_t requestID;  // the client's message identifier; 0 for a sub-request
+  const bool RequestRD;
+  const Question Request;
   std::vector<RequestPtr> TagRequests;
   std::vector<clDNSRequestOut> OpenRqOut;
-  int16_t State = kQueued;
+  RequestState State = RequestState::kQueued;
   DateTime TimeOut = 0;
-  int16_t Level = 0;
+  const int16_t Level;
 
   void InitRequest();
   void ProcRequest();
@@ -84,7 +105,8 @@ class clDNSRequest {
   // Gives address-less candidates the addresses found in additional,
   // replacing each such candidate by one entry per address.
   void ExpandAddresses(const RecordList& additional);
-  void CreateSubRequest(int32_t flag, const std::string& Name);
+  void CreateSubRequest(SubRequestMode mode, const std::string& Name);
+  bool IsSubRequest(SubRequestMode mode) const;
 
   // Steps of AskNS (ask_ns.cpp). Those returning bool return true when
   // AskNS is to start over, false when it is done.
@@ -95,7 +117,6 @@ class clDNSRequest {
   size_t PickAtRandom(int16_t min_count, bool need_address);
   bool IsThisServer(const std::string& ip) const;
   void SendQuery(size_t pick, int16_t min_count);
-  std::string QueryMessage(int32_t id) const;
 
   // Steps of ProcAnswer (proc_answer.cpp).
   void ServerFailed(int32_t id);
@@ -111,10 +132,10 @@ class clDNSRequest {
   bool RedoCNAME();
   void SendReply();
   void CNAMERes();
-  void LogReply();
-  void Deliver(const std::string& message);
+  void LogReply(const std::string& client);
+  void Deliver(const std::string& message) const;
   // A sub-request hands its answer to the request that started it.
-  void DeliverToParent();
+  void DeliverToParent(const std::string& key);
 
   QueryContext& ctx_;
   std::shared_ptr<clDNSAnswer> Answer;

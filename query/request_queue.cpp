@@ -27,7 +27,7 @@ class BusyScope {
 };
 
 bool SameQuestion(const clDNSRequest& a, const clDNSRequest& b) {
-  return a.RequestName == b.RequestName && a.RequestType == b.RequestType && a.RequestRD == b.RequestRD;
+  return a.Request.name == b.Request.name && a.Request.type == b.Request.type && a.RequestRD == b.RequestRD;
 }
 
 }  // namespace
@@ -47,7 +47,7 @@ void RequestQueue::Add(const std::shared_ptr<clDNSRequest>& request) {
 bool RequestQueue::Admissible(const std::shared_ptr<clDNSRequest>& request) {
   int walked = 0;
   for (const auto& active : active_) {
-    if (active->State == clDNSRequest::kAnswered) continue;
+    if (active->State == RequestState::kAnswered) continue;
     if (SameQuestion(*active, *request)) {
       active->TagRequests.push_back(request);
       return false;
@@ -89,16 +89,10 @@ std::shared_ptr<clDNSRequest> RequestQueue::Find(const std::string& key) const {
 }
 
 void RequestQueue::QueTCPRequest(int32_t ID, bool RD, const std::string& Name, int16_t QType, int16_t QClass,
-                                 const std::string& IP, int32_t Port) {
+                                 const std::string& IP, int32_t ConID) {
   Trap(ctx_.errors, "modDNS QueTCPRequest", [&] {
-    auto request = std::make_shared<clDNSRequest>(ctx_);
-    request->requestID = ID;
-    request->RequestRD = RD;
-    request->RequestName = Name;
-    request->RequestType = QType;
-    request->RequestClass = QClass;
-    request->RequestIP = IP;
-    request->RequestPort = Port;
+    auto request =
+        std::make_shared<clDNSRequest>(ctx_, TcpClient{IP, ConID}, ID, RD, Question{Name, QType, QClass});
     if (Admissible(request)) Add(request);
   });
 }
@@ -114,16 +108,16 @@ void RequestQueue::RunQueue() {
   size_t pos = 0;
   while (pos < active_.size()) {
     const std::shared_ptr<clDNSRequest> request = active_[pos];
-    if (request->State == clDNSRequest::kQueued) {
+    if (request->State == RequestState::kQueued) {
       request->InitRequest();
       request->ProcRequest();
       // A request whose processing failed would be found queued again and
       // again; it is given up instead.
-      if (request->State == clDNSRequest::kQueued) request->State = clDNSRequest::kAnswered;
+      if (request->State == RequestState::kQueued) request->State = RequestState::kAnswered;
       // Processing may have changed the collection: start over.
       YieldCheck();
       pos = 0;
-    } else if (request->State == clDNSRequest::kAnswered) {
+    } else if (request->State == RequestState::kAnswered) {
       active_.erase(active_.begin() + static_cast<std::ptrdiff_t>(pos));
     } else {
       ++pos;
@@ -136,7 +130,7 @@ void RequestQueue::RequestTimeOuts() {
   // The count is read again at every step: asking may end or add requests.
   for (size_t pos = 0; pos < active_.size(); ++pos) {
     const std::shared_ptr<clDNSRequest> request = active_[pos];
-    if (request->State == clDNSRequest::kWaitingForServer && request->TimeOut < now) request->AskNS();
+    if (request->State == RequestState::kWaitingForServer && request->TimeOut < now) request->AskNS();
   }
 }
 

@@ -20,9 +20,10 @@ class RequestQueue {
   // A UDP query (Level 0): answered at once unless it asks for recursion or
   // another request is being processed, in which case it is queued.
   void AdmitUDP(const std::shared_ptr<clDNSRequest>& request);
-  // A query from a TCP connection; Port is the negated connection number.
+  // A query read by the TCP connection handler whose ConID is given; it
+  // waits in the queue until the handler runs it.
   void QueTCPRequest(int32_t ID, bool RD, const std::string& Name, int16_t QType, int16_t QClass,
-                     const std::string& IP, int32_t Port);
+                     const std::string& IP, int32_t ConID);
   // A sub-request skips the duplicate and limit checks; it is processed
   // now unless another request is being processed.
   void AddSubRequest(const std::shared_ptr<clDNSRequest>& request);

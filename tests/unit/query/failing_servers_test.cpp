@@ -50,7 +50,7 @@ TEST_F(FailingServersTest, LameReferralsAreLoggedAndForgottenFailingServersDropp
                                       "** Error: Lame delegation for com. on b.gtld. (198.51.100.4)"}));
   EXPECT_FALSE(CachedNS("com.", "a.gtld."));
   EXPECT_FALSE(CachedNS("com.", "b.gtld."));
-  EXPECT_EQ(ClientReply().RCode(), 2);
+  EXPECT_EQ(ClientReply().header.RCode(), 2);
 }
 
 TEST_F(FailingServersTest, ADelegationToThisServerIsSkipped) {
@@ -74,7 +74,7 @@ TEST_F(FailingServersTest, SilentServersAreAskedInTurnsAndDroppedAfterTheirFifth
     EXPECT_THAT((std::set{Asked()[i], Asked()[i + 1]}), ElementsAre("198.51.100.1", "198.51.100.9"));
   }
   Tick();
-  EXPECT_EQ(ClientReply().RCode(), 2);
+  EXPECT_EQ(ClientReply().header.RCode(), 2);
   EXPECT_EQ(sender.requests.size(), 10u);
 }
 
@@ -83,8 +83,7 @@ TEST_F(FailingServersTest, AResponseArrivingAfterItsTimeOutStillCounts) {
   const std::string first = LastQuery().msg;
   Tick();  // the only server is asked again
   ASSERT_EQ(sender.requests.size(), 2u);
-  ProcDNSAnswer(q, "198.51.100.1",
-                ResponseTo(first, 0x84, 0, {{"www.example.com.", kTypeA, "192.0.2.80"}}));
+  ProcDNSAnswer(q, "198.51.100.1", ResponseTo(first, 0x84, 0, {{"www.example.com.", kTypeA, "192.0.2.80"}}));
   EXPECT_THAT(Datas(ClientReply().answer), ElementsAre("192.0.2.80"));
 }
 
@@ -95,7 +94,7 @@ TEST_F(FailingServersTest, AYoungClientRequestKeepsCyclingUntilMinTimeOut) {
   EXPECT_EQ(sender.requests.size(), 9u);  // the fifth query did not drop the server
   EXPECT_TRUE(sender.answers.empty());
   for (int i = 0; i < 2; ++i) Tick();
-  EXPECT_EQ(ClientReply().RCode(), 2);
+  EXPECT_EQ(ClientReply().header.RCode(), 2);
 }
 
 class ForwardingTest : public FailingServersTest {
@@ -108,11 +107,11 @@ class ForwardingTest : public FailingServersTest {
 
 TEST_F(ForwardingTest, ForwardersAreAskedWithRecursionDesiredAndTheirAnswerIsFinal) {
   ClientAsks("www.example.com.");
-  EXPECT_EQ(ReadReply(LastQuery().msg).flags1, 0x01);
+  EXPECT_EQ(ReadReply(LastQuery().msg).header.flags1, 0x01);
   // Not authoritative and no answer: still final from a forwarder.
   Respond(0x80, 0, {}, {{"example.com.", kTypeNS, "ns1.example.com."}});
-  const Reply r = ClientReply();
-  EXPECT_EQ(r.RCode(), 0);
+  const Message r = ClientReply();
+  EXPECT_EQ(r.header.RCode(), 0);
   EXPECT_TRUE(r.answer.empty());
   EXPECT_EQ(sender.requests.size(), 1u);
 }
@@ -124,7 +123,7 @@ TEST_F(ForwardingTest, ForwardersThatNeverAnswerEndInServerFailureAfterFiveQueri
   std::map<std::string, int> per_forwarder;
   for (const std::string& ip : Asked()) ++per_forwarder[ip];
   EXPECT_THAT(per_forwarder, ElementsAre(std::pair{"192.0.2.53", 5}, std::pair{"192.0.2.54", 5}));
-  EXPECT_EQ(ClientReply().RCode(), 2);
+  EXPECT_EQ(ClientReply().header.RCode(), 2);
   for (const std::string ip : {"192.0.2.53", "192.0.2.54"}) {
     EXPECT_THAT(Logged(),
                 Contains("Sending request to Forward-DNS (" + ip + ") for A-record for www.example.com."));
@@ -137,7 +136,7 @@ TEST_F(ResolverTest, WithSpoofSecureRecordsOutsideTheAskedZoneAreNeitherUsedNorC
   Refer("example.com.", "ns1.example.com.", "198.51.100.3");
   Respond(0x84, 0, {{"www.example.com.", kTypeA, "192.0.2.80"}, {"bank.example.org.", kTypeA, "6.6.6.6"}}, {},
           {{"ns1.example.com.", kTypeA, "198.51.100.3"}, {"mail.example.org.", kTypeA, "6.6.6.7"}});
-  const Reply r = ClientReply();
+  const Message r = ClientReply();
   EXPECT_THAT(Datas(r.answer), ElementsAre("192.0.2.80"));
   EXPECT_THAT(Datas(r.additional), ElementsAre("198.51.100.3"));
   for (const RecordPtr& cached : ctx.Cache.Records().items()) {

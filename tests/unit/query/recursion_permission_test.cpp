@@ -17,7 +17,7 @@ TEST_P(RecursionPermissionTest, RABitFollowsThePattern) {
   const Permission& p = GetParam();
   ctx.settings.DNSRECURSION = p.pattern;
   ctx.LocalIPs = {"192.0.2.7"};
-  EXPECT_EQ(Ask("nowhere.test.", kTypeA, 0x00, p.client).RA(), p.allowed);
+  EXPECT_EQ(Ask("nowhere.test.", kTypeA, 0x00, p.client).header.RA(), p.allowed);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -43,11 +43,11 @@ class RecursionTest : public QueryTest {
 };
 
 TEST_F(RecursionTest, AClientWithoutRecursionGetsTheReferralTheZonesHold) {
-  const Reply r = Ask("host.sub.example.com.", kTypeA, 0x01, "10.0.0.9");
-  EXPECT_FALSE(r.RA());
-  EXPECT_FALSE(r.AA());
-  EXPECT_EQ(r.RCode(), 0);
-  EXPECT_EQ(r.flags1, 0x81);
+  const Message r = Ask("host.sub.example.com.", kTypeA, 0x01, "10.0.0.9");
+  EXPECT_FALSE(r.header.RA());
+  EXPECT_FALSE(r.header.AA());
+  EXPECT_EQ(r.header.RCode(), 0);
+  EXPECT_EQ(r.header.flags1, 0x81);
   EXPECT_TRUE(r.answer.empty());
   ASSERT_EQ(r.authority.size(), 1u);
   EXPECT_EQ(r.authority[0].name, "sub.example.com.");
@@ -57,10 +57,10 @@ TEST_F(RecursionTest, AClientWithoutRecursionGetsTheReferralTheZonesHold) {
 
 TEST_F(RecursionTest, WithNoNameServerToAskARecursiveQueryFails) {
   // Nothing is known about the name: neither zones nor cache hold a delegation.
-  const Reply r = Ask("nowhere.test.", kTypeA, 0x01, "192.168.0.3");
-  EXPECT_TRUE(r.RA());
-  EXPECT_EQ(r.RCode(), 2);
-  EXPECT_EQ(r.an + r.ns + r.ar, 0);
+  const Message r = Ask("nowhere.test.", kTypeA, 0x01, "192.168.0.3");
+  EXPECT_TRUE(r.header.RA());
+  EXPECT_EQ(r.header.RCode(), 2);
+  EXPECT_EQ(r.header.ancount + r.header.nscount + r.header.arcount, 0);
   EXPECT_TRUE(sender.requests.empty());
 }
 

@@ -25,15 +25,15 @@ TEST_F(ResolverTest, ReferralsWithGlueAreFollowedDownToTheAnswer) {
   // Iterative queries: no RD, identifiers from the one counter, type A.
   ASSERT_EQ(sender.requests.size(), 3u);
   for (int i = 0; i < 3; ++i) {
-    const Reply q = ReadReply(sender.requests[i].msg);
-    EXPECT_EQ(q.id, i + 1);
-    EXPECT_EQ(q.flags1, 0);
-    EXPECT_EQ(q.qtype, kTypeA);
+    const Message q = ReadReply(sender.requests[i].msg);
+    EXPECT_EQ(q.header.id, i + 1);
+    EXPECT_EQ(q.header.flags1, 0);
+    EXPECT_EQ(q.question.type, kTypeA);
   }
-  const Reply r = ClientReply();
-  EXPECT_EQ(r.id, 0x4242);
-  EXPECT_FALSE(r.AA());
-  EXPECT_TRUE(r.RA());
+  const Message r = ClientReply();
+  EXPECT_EQ(r.header.id, 0x4242);
+  EXPECT_FALSE(r.header.AA());
+  EXPECT_TRUE(r.header.RA());
   EXPECT_THAT(Datas(r.answer), ElementsAre("192.0.2.80"));
   EXPECT_THAT(Logged(), Contains("Sending request to ns1.example.com. (198.51.100.3) for A-record for "
                                  "www.example.com."));
@@ -71,7 +71,7 @@ TEST_F(ScriptedServersTest, ASubRequestFromTheRootThatMeetsAnAddresslessRootServ
   Hint(".", kTypeNS, "b.root.");  // hints without an address
   ClientAsks("www.example.com.");
   EXPECT_TRUE(sender.requests.empty());
-  EXPECT_EQ(ClientReply().RCode(), 2);
+  EXPECT_EQ(ClientReply().header.RCode(), 2);
   EXPECT_FALSE(std::filesystem::exists(ctx.Path("support.txt")));
 }
 
@@ -80,8 +80,8 @@ TEST_F(ResolverTest, AnAliasFoundByRecursionIsFollowedToItsTarget) {
   Respond(0x84, 0, {{"www.example.com.", kTypeCNAME, "web.example.net."}});
   EXPECT_EQ(LastAsked(), "198.51.100.1 web.example.net.");
   Respond(0x84, 0, {{"web.example.net.", kTypeA, "192.0.2.90"}});
-  const Reply r = ClientReply();
-  EXPECT_EQ(r.qname, "www.example.com.");
+  const Message r = ClientReply();
+  EXPECT_EQ(r.question.name, "www.example.com.");
   EXPECT_THAT(Datas(r.answer), ElementsAre("web.example.net.", "192.0.2.90"));
 }
 
@@ -94,7 +94,7 @@ TEST_F(ResolverTest, IdenticalQueriesShareOneOutgoingQueryAndGetTheirOwnReplies)
   for (const auto& [sent, ip, id] : {std::tuple{sender.answers[0], "10.0.0.2", 0x2222},
                                      std::tuple{sender.answers[1], "10.0.0.1", 0x1111}}) {
     EXPECT_EQ(sent.ip, ip);
-    EXPECT_EQ(ReadReply(sent.msg).id, id);
+    EXPECT_EQ(ReadReply(sent.msg).header.id, id);
     EXPECT_THAT(Datas(ReadReply(sent.msg).answer), ElementsAre("192.0.2.80"));
   }
 }

@@ -16,7 +16,7 @@ class RequestQueueTest : public QueryTest {
   }
   // A TCP query waits in the queue until the queue is run.
   void QueueTcp(const std::string& name, int16_t type = kTypeA) {
-    q.Requests.QueTCPRequest(99, true, name, type, 1, "10.0.0.50", -3);
+    q.Requests.QueTCPRequest(99, true, name, type, 1, "10.0.0.50", 3);
   }
 };
 
@@ -33,9 +33,9 @@ TEST_F(RequestQueueTest, IdenticalQueriesAreAnsweredTogetherEachWithItsOwnId) {
   ASSERT_EQ(sender.answers.size(), 4u);
   std::vector<std::string> replies;
   for (const auto& sent : sender.answers) {
-    const Reply r = ReadReply(sent.msg);
-    replies.push_back(sent.ip + ":" + std::to_string(sent.port) + " " + std::to_string(r.id) + " " +
-                      std::to_string(r.qtype) + " " + std::to_string(r.an));
+    const Message r = ReadReply(sent.msg);
+    replies.push_back(sent.ip + ":" + std::to_string(sent.port) + " " + std::to_string(r.header.id) + " " +
+                      std::to_string(r.question.type) + " " + std::to_string(r.header.ancount));
   }
   EXPECT_THAT(replies, ElementsAre("10.0.0.3:1003 13107 1 1", "10.0.0.1:1001 4369 1 1",
                                    "10.0.0.2:1002 8738 1 1", "10.0.0.4:1004 17476 15 0"));
@@ -52,7 +52,7 @@ TEST_F(RequestQueueTest, OverTheLimitARequestIsDroppedUnanswered) {
   EXPECT_EQ(q.Requests.Active().size(), 1u);
 
   // Answered requests still in the collection do not count.
-  q.Requests.Active()[0]->State = clDNSRequest::kAnswered;
+  q.Requests.Active()[0]->State = RequestState::kAnswered;
   ProcDNSRequest(q, "10.0.0.1", 1001, Query(2, "other.example.com.", kTypeA));
   EXPECT_EQ(sender.answers.size(), 1u);
   EXPECT_TRUE(q.Requests.Active().empty());
@@ -81,7 +81,7 @@ TEST_F(RequestQueueTest, TimedOutRequestsWithoutServersEndInServerFailure) {
   ProcDNSRequest(q, "10.0.0.1", 1001, Query(0x0707, "nowhere.test.", kTypeA));
   clDNSRequest& waiting = *q.Requests.Active()[0];
   waiting.InitRequest();
-  waiting.State = clDNSRequest::kWaitingForServer;
+  waiting.State = RequestState::kWaitingForServer;
   waiting.TimeOut = ctx.Now() + Seconds(0.5);
   q.Requests.RequestTimeOuts();
   EXPECT_TRUE(sender.answers.empty());
@@ -89,9 +89,9 @@ TEST_F(RequestQueueTest, TimedOutRequestsWithoutServersEndInServerFailure) {
   t.clock.AdvanceSeconds(1);
   q.Requests.RequestTimeOuts();
   ASSERT_EQ(sender.answers.size(), 1u);
-  const Reply r = ReadReply(sender.answers[0].msg);
-  EXPECT_EQ(r.id, 0x0707);
-  EXPECT_EQ(r.RCode(), 2);
+  const Message r = ReadReply(sender.answers[0].msg);
+  EXPECT_EQ(r.header.id, 0x0707);
+  EXPECT_EQ(r.header.RCode(), 2);
 }
 
 }  // namespace

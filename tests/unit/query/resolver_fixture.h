@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "dns/names.h"
 #include "query/request_queue.h"
 #include "query_fixture.h"
 
@@ -62,7 +63,8 @@ class ScriptedServersTest : public QueryTest {
   const RecordingSender::Sent& LastQuery() const { return sender.requests.back(); }
   // "ip qname": where the last outgoing query went and what it asked.
   std::string LastAsked() const {
-    return sender.requests.empty() ? "nothing" : LastQuery().ip + " " + ReadReply(LastQuery().msg).qname;
+    return sender.requests.empty() ? "nothing"
+                                   : LastQuery().ip + " " + ReadReply(LastQuery().msg).question.name;
   }
 
   // The server the last query went to answers it.
@@ -83,9 +85,9 @@ class ScriptedServersTest : public QueryTest {
     q.Requests.RequestTimeOuts();
   }
 
-  Reply ClientReply() {
+  Message ClientReply() {
     EXPECT_EQ(sender.answers.size(), 1u);
-    return sender.answers.empty() ? Reply{} : ReadReply(sender.answers.back().msg);
+    return sender.answers.empty() ? Message{} : ReadReply(sender.answers.back().msg);
   }
 };
 

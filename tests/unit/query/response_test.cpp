@@ -35,11 +35,11 @@ class ResponseTest : public QueryTest {
  protected:
   // A client's query waiting for the outgoing query 0x0777.
   void WaitFor0777() {
-    q.Requests.QueTCPRequest(1, true, "www.example.org.", kTypeA, 1, "10.0.0.50", -1);
+    q.Requests.QueTCPRequest(1, true, "www.example.org.", kTypeA, 1, "10.0.0.50", 1);
     ProcDNSRequest(q, "10.0.0.1", 1001, Query(0x0101, "www.example.org.", kTypeA));
     clDNSRequest& waiting = *q.Requests.Active().at(0);
     waiting.InitRequest();
-    waiting.State = clDNSRequest::kWaitingForServer;
+    waiting.State = RequestState::kWaitingForServer;
     waiting.OpenRqOut.push_back({0x0777, "192.0.2.99"});
   }
 };
@@ -74,9 +74,9 @@ TEST_F(ResponseTest, ACutResponseKeepsWhatWasReadIsNotCachedAndStillReachesItsRe
   EXPECT_TRUE(ctx.Cache.Records().empty());
   EXPECT_THAT(Logged(), ::testing::Contains("-> Incomplete..."));
   ASSERT_EQ(sender.answers.size(), 1u);
-  const Reply r = ReadReply(sender.answers[0].msg);
-  EXPECT_EQ(r.id, 0x0101);
-  EXPECT_FALSE(r.AA());  // answers learnt from others are never authoritative
+  const Message r = ReadReply(sender.answers[0].msg);
+  EXPECT_EQ(r.header.id, 0x0101);
+  EXPECT_FALSE(r.header.AA());  // answers learnt from others are never authoritative
   EXPECT_THAT(Datas(r.answer), ElementsAre("192.0.2.7"));
 }
 
@@ -89,7 +89,7 @@ TEST_F(ResponseTest, ResponsesAreMatchedByIdentifierAndQuestion) {
   other_type[30] = kTypeMX;
   ProcDNSAnswer(q, "192.0.2.99", other_type);
   EXPECT_TRUE(sender.answers.empty());
-  EXPECT_EQ(q.Requests.Active().at(0)->State, clDNSRequest::kWaitingForServer);
+  EXPECT_EQ(q.Requests.Active().at(0)->State, RequestState::kWaitingForServer);
 }
 
 TEST_F(ResponseTest, NotifyAndOtherOpcodeRepliesAreOnlyLogged) {

@@ -1,0 +1,165 @@
+#include "dns/message.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "dns/names.h"
+#include "dns/record_data.h"
+#include "dns/wire.h"
+
+namespace vell {
+
+namespace {
+
+constexpr size_t kQuestionFixedSize = 4;  // QTYPE, QCLASS
+constexpr size_t kRecordFixedSize = 10;   // TYPE, CLASS, TTL, RDLENGTH
+
+// Everything after the header.
+std::string_view Body(std::string_view message) {
+  return message.substr(std::min(message.size(), header::kSize));
+}
+
+unsigned OctetAt(std::string_view message, size_t i) {
+  return i < message.size() ? static_cast<unsigned char>(message[i]) : 0;
+}
+
+// False when the message ends before QTYPE and QCLASS; the name read stays.
+bool ReadQuestion(ErrorSink& sink, std::string_view message, std::string_view& rest, Question& question) {
+  question.name = ExtractName(sink, message, rest, true);
+  if (rest.size() < kQuestionFixedSize) return false;
+  question.type = GetInt(rest, true);
+  question.qclass = GetInt(rest, true);
+  return true;
+}
+
+class Decoder {
+ public:
+  Decoder(ErrorSink& sink, std::string_view message) : sink_(sink), message_(message), rest_(Body(message)) {}
+
+  Message Decode() {
+    Message m;
+    m.header = ReadHeader(message_);
+    m.cut = Questions(m.header.qdcount, m.question);
+    if (m.cut != Cut::kNone) return m;
+    const bool complete = Records(m.header.ancount, m.answer) && Records(m.header.nscount, m.authority) &&
+                          Records(m.header.arcount, m.additional);
+    if (complete) {
+      m.trailing = rest_.size();
+    } else {
+      m.cut = Cut::kRecords;
+    }
+    return m;
+  }
+
+ private:
+  std::string Name(std::string_view& from) { return ExtractName(sink_, message_, from, true); }
+
+  Cut Questions(int16_t count, Question& first) {
+    if (count == 0) return Cut::kNone;
+    if (!ReadQuestion(sink_, message_, rest_, first)) return Cut::kFirstQuestion;
+    for (int16_t i = 1; i < count; ++i) {
+      Question skipped;
+      if (!ReadQuestion(sink_, message_, rest_, skipped)) return Cut::kLaterQuestion;
+    }
+    return Cut::kNone;
+  }
+
+  bool Records(int16_t count, std::vector<WireRecord>& section) {
+    for (int16_t i = 0; i < count; ++i) {
+      if (!Record(section)) return false;
+    }
+    return true;
+  }
+
+  bool Record(std::vector<WireRecord>& section) {
+    WireRecord record;
+    record.name = Name(rest_);
+    if (rest_.size() < kRecordFixedSize) return false;
+    record.type = GetInt(rest_, true);
+    const int16_t rclass = GetInt(rest_, true);
+    record.ttl = GetLong(rest_, true);
+    const auto length = static_cast<size_t>(GetInt(rest_, true));
+    if (rest_.size() < length) return false;
+    const std::string_view rdata = rest_.substr(0, length);
+    rest_.remove_prefix(length);
+    if (rclass != kClassIN) return true;
+    if (IsStoredType(record.type)) record.data = Data(record.type, rdata);
+    section.push_back(std::move(record));
+    return true;
+  }
+
+  // The stored form of RDATA.
+  std::string Data(int16_t type, std::string_view rdata) {
+    switch (type) {
+      case kTypeA:
+        return std::string(rdata.substr(0, 4));
+      case kTypeNS:
+      case kTypeCNAME:
+      case kTypePTR:
+        return Name(rdata);
+      case kTypeSOA: {
+        std::string data = Name(rdata);
+        data += '\0';
+        data += Name(rdata);
+        data += '\0';
+        data += rdata.substr(0, 20);
+        return data;
+      }
+      case kTypeMX:
+        return Prefixed(rdata, 2);
+      case kTypeSRV:
+        return Prefixed(rdata, 6);
+      default:  // TXT
+        return std::string(rdata);
+    }
+  }
+
+  // The first n octets as they are, then the name that follows them.
+  std::string Prefixed(std::string_view rdata, size_t n) {
+    std::string data(rdata.substr(0, n));
+    std::string_view name = rdata.substr(std::min(n, rdata.size()));
+    return data += Name(name);
+  }
+
+  ErrorSink& sink_;
+  std::string_view message_;
+  std::string_view rest_;
+};
+
+}  // namespace
+
+Header ReadHeader(std::string_view message) {
+  Header h;
+  std::string_view id = message;
+  h.id = GetUInt(id, false);
+  h.flags1 = OctetAt(message, header::kFlags1);
+  h.flags2 = OctetAt(message, header::kFlags2);
+  std::string_view counts = message.substr(std::min(message.size(), header::kQdCount));
+  for (int16_t* count : {&h.qdcount, &h.ancount, &h.nscount, &h.arcount}) *count = GetInt(counts, true);
+  return h;
+}
+
+ParsedQuery ParseQuestion(ErrorSink& sink, std::string_view message) {
+  ParsedQuery query{ReadHeader(message), std::nullopt};
+  if (query.header.qdcount < 1) return query;
+  std::string_view rest = Body(message);
+  Question question;
+  if (ReadQuestion(sink, message, rest, question)) query.question = std::move(question);
+  return query;
+}
+
+Message DecodeMessage(ErrorSink& sink, std::string_view message) { return Decoder(sink, message).Decode(); }
+
+std::string BuildQuery(ErrorSink& sink, int32_t id, bool rd, const Question& question) {
+  std::string query = MakeUInt(id);
+  query += static_cast<char>(rd ? header::kRD : 0);
+  query += '\0';        // flags 2
+  query += MakeInt(1);  // QDCOUNT
+  query.append(6, '\0');
+  query += ZipName(sink, query, question.name);
+  query += MakeInt(question.type);
+  query += MakeInt(question.qclass);
+  return query;
+}
+
+}  // namespace vell
