@@ -8,8 +8,8 @@
 
 #include "cache/cache.h"
 #include "core/env.h"
+#include "core/platform/file_time.h"
 #include "zones/file_lines.h"
-#include "zones/zone_files.h"
 #include "zones/zone_line.h"
 
 namespace vell {

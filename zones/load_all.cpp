@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/env.h"
+#include "core/platform/file_time.h"
 #include "core/text.h"
 #include "zones/auth_data.h"
 #include "zones/zone_files.h"

@@ -10,7 +10,7 @@
 
 #include "server/context.h"
 #include "fuzz_workspace.h"
-#include "zones/zone_files.h"
+#include "core/platform/file_time.h"
 
 namespace {
 

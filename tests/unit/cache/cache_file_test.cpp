@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "cache_fixture.h"
-#include "zones/zone_files.h"
+#include "core/platform/file_time.h"
 
 namespace vell::test {
 namespace {
