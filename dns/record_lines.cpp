@@ -1,9 +1,10 @@
-#include "zones/zone_line.h"
+#include "dns/record_lines.h"
 
+#include <algorithm>
 #include <cmath>
 
-#include "core/text.h"
 #include "core/ip.h"
+#include "core/text.h"
 #include "dns/names.h"
 #include "dns/record_data.h"
 #include "dns/wire.h"
@@ -18,22 +19,46 @@ constexpr int32_t kTTLWithoutDefault = 86400;
 // floating-point number, so it is not taken for a TTL.
 constexpr size_t kMaxPlainNumberDigits = 15;
 
-// What names without a final dot are relative to: the zone, or nothing.
-const std::string& Origin(const std::string& zone_or_owner, const LineRules& rules) {
-  static const std::string kNone;
-  return rules.zone_names ? zone_or_owner : kNone;
+void TabsToBlanks(std::string& line) { std::replace(line.begin(), line.end(), '\t', ' '); }
+
+std::string CutAt(const std::string& line, char c) { return line.substr(0, line.find(c)); }
+
+// Appends the lines after one ending in "(" up to the one holding ")".
+bool JoinContinuation(std::istream& in, std::string& line) {
+  line.pop_back();
+  std::string next;
+  for (;;) {
+    if (!ReadRawLine(in, next)) return false;
+    TabsToBlanks(next);
+    next = Trim(CutAt(Trim(next), ';'));
+    const size_t close = next.find(')');
+    line += ' ';
+    line += close == std::string::npos ? next : Trim(next.substr(0, close));
+    if (close != std::string::npos) return true;
+  }
+}
+
+// A name below the zone. A record file has no origin: its names stay as
+// written.
+std::string TakeZoneName(std::string& rest, const LineRules& rules) {
+  return QualifyName(rules.origin.value_or(std::string()), NextToken(rest));
+}
+
+// In a zone file, SOA names lie below the owner of their line.
+std::string TakeSoaName(std::string& rest, const LineRules& rules, const std::string& owner) {
+  return QualifyName(rules.origin ? owner : std::string(), NextToken(rest));
 }
 
 // Takes the owner off the front of line into state; false when the line
 // names none and no earlier line did either.
-bool TakeOwner(std::string& line, const clZone& zone, ZoneLineState& state, const LineRules& rules) {
-  if (rules.zone_names && line[0] == '@') {
-    state.owner = zone.Name;
+bool TakeOwner(std::string& line, const LineRules& rules, LineState& state) {
+  if (rules.origin && line[0] == '@') {
+    state.owner = *rules.origin;
     line = line.size() > 2 ? Trim(line.substr(2)) : "";
     return true;
   }
   if (line[0] != ' ') {
-    state.owner = QualifyName(Origin(zone.Name, rules), NextToken(line));
+    state.owner = TakeZoneName(line, rules);
     return true;
   }
   return !state.owner.empty();
@@ -57,7 +82,7 @@ bool IsPlainNumber(const std::string& word) {
 
 // Class and TTL in either order; leaves the type in word. has_ttl tells
 // whether the line gave a TTL.
-bool TakeClassAndTTL(std::string& line, std::string& word, const ZoneLineState& state, int32_t& ttl,
+bool TakeClassAndTTL(std::string& line, std::string& word, const LineState& state, int32_t& ttl,
                      bool& has_ttl) {
   word = UpperCase(NextToken(line));
   if (!PassClass(word, line)) return false;
@@ -77,21 +102,22 @@ int32_t TakeMagnitude(std::string& rest) {
   return CheckedInt32(std::trunc(std::fabs(LeadingNumber(NextToken(rest)))));
 }
 
-// Each SOA value goes to the zone as soon as it is read; the line may stop
-// before the refresh, retry, expire or minimum, and then adds no record.
-bool ReadSoa(std::string& rest, clZone& zone, ZoneLineState& state, const LineRules& rules, ErrorSink& sink,
+// The line may stop before the refresh, retry, expire or minimum, and then
+// adds no record; the values read before stay known to the zone.
+bool ReadSoa(std::string& rest, const LineRules& rules, LineState& state, ErrorSink& sink,
              std::string& data) {
   SoaData soa;
-  soa.primary = QualifyName(Origin(state.owner, rules), NextToken(rest));
-  soa.mailbox = QualifyName(Origin(state.owner, rules), NextToken(rest));
+  soa.primary = TakeSoaName(rest, rules, state.owner);
+  soa.mailbox = TakeSoaName(rest, rules, state.owner);
   soa.serial = TakeNumber(rest);
-  zone.SOASerial = soa.serial;
-  const std::pair<int32_t*, double*> later[] = {
-      {&soa.refresh, &zone.SOARefresh}, {&soa.retry, &zone.SOARetry}, {&soa.expire, &zone.SOAExpire}};
-  for (const auto& [field, zone_field] : later) {
+  state.zone.serial = soa.serial;
+  const std::pair<int32_t*, std::optional<int32_t>*> later[] = {{&soa.refresh, &state.zone.refresh},
+                                                                {&soa.retry, &state.zone.retry},
+                                                                {&soa.expire, &state.zone.expire}};
+  for (const auto& [field, fact] : later) {
     if (rest.empty()) return false;
     *field = TakeNumber(rest);
-    *zone_field = *field;
+    *fact = *field;
   }
   if (rest.empty()) return false;
   soa.minimum = TakeNumber(rest);
@@ -102,9 +128,8 @@ bool ReadSoa(std::string& rest, clZone& zone, ZoneLineState& state, const LineRu
 
 // Type and data from the rest of the line; false when the type is not
 // stored or the data makes no record.
-bool ReadTypeAndData(const std::string& type, std::string& rest, clDNSRecord& rec, clZone& zone,
-                     ZoneLineState& state, const LineRules& rules, ErrorSink& sink) {
-  const auto target = [&] { return QualifyName(Origin(zone.Name, rules), NextToken(rest)); };
+bool ReadTypeAndData(const std::string& type, std::string& rest, const LineRules& rules, LineState& state,
+                     ErrorSink& sink, clDNSRecord& rec) {
   if (type == "A") {
     rec.RecType = kTypeA;
     rec.Data = IPToData(rest);
@@ -112,23 +137,23 @@ bool ReadTypeAndData(const std::string& type, std::string& rest, clDNSRecord& re
   }
   if (type == "NS" || type == "CNAME" || type == "PTR") {
     rec.RecType = type == "NS" ? kTypeNS : type == "CNAME" ? kTypeCNAME : kTypePTR;
-    rec.Data = target();
+    rec.Data = TakeZoneName(rest, rules);
     return true;
   }
-  if (type == "DFCN" && rules.zone_names) {  // a CNAME for every name directly below the owner
+  if (type == "DFCN" && rules.origin) {  // a CNAME for every name directly below the owner
     rec.Name = "*." + rec.Name;
     rec.RecType = kTypeCNAME;
-    rec.Data = target();
+    rec.Data = TakeZoneName(rest, rules);
     return true;
   }
   if (type == "SOA") {
     rec.RecType = kTypeSOA;
-    return ReadSoa(rest, zone, state, rules, sink, rec.Data);
+    return ReadSoa(rest, rules, state, sink, rec.Data);
   }
   if (type == "MX") {
     rec.RecType = kTypeMX;
     const int32_t preference = TakeMagnitude(rest);
-    rec.Data = MakeInt(preference) + target();
+    rec.Data = MakeInt(preference) + TakeZoneName(rest, rules);
     return true;
   }
   if (type == "SRV") {
@@ -136,7 +161,7 @@ bool ReadTypeAndData(const std::string& type, std::string& rest, clDNSRecord& re
     const int32_t priority = TakeMagnitude(rest);
     const int32_t weight = TakeMagnitude(rest);
     const int32_t port = TakeMagnitude(rest);
-    rec.Data = MakeInt(priority) + MakeInt(weight) + MakeInt(port) + target();
+    rec.Data = MakeInt(priority) + MakeInt(weight) + MakeInt(port) + TakeZoneName(rest, rules);
     return true;
   }
   if (type == "TXT") {
@@ -149,19 +174,32 @@ bool ReadTypeAndData(const std::string& type, std::string& rest, clDNSRecord& re
 
 }  // namespace
 
-RecordPtr ParseZoneLine(std::string line, clZone& zone, ZoneLineState& state, const Clock& clock,
-                        ErrorSink& sink, const LineRules& rules) {
-  if (!TakeOwner(line, zone, state, rules)) return nullptr;
+bool ReadRawLine(std::istream& in, std::string& line) {
+  if (!std::getline(in, line)) return false;
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return true;
+}
+
+bool CleanLine(std::istream& in, const std::string& raw, std::string& line) {
+  line = CutAt(raw, ';');
+  TabsToBlanks(line);
+  line.erase(line.find_last_not_of(' ') + 1);
+  return line.empty() || line.back() != '(' || JoinContinuation(in, line);
+}
+
+RecordPtr ParseRecordLine(std::string line, const LineRules& rules, LineState& state, const Clock& clock,
+                          ErrorSink& sink) {
+  if (!TakeOwner(line, rules, state)) return nullptr;
   auto rec = std::make_shared<clDNSRecord>();
-  rec->Permanent = rules.permanent;
+  rec->Permanent = rules.lifetime == Lifetime::kPermanent;
   rec->Name = state.owner;
-  if (!rec->Name.empty() && rec->Name[0] == '*') zone.HasWildcards = true;
+  if (!rec->Name.empty() && rec->Name[0] == '*') state.zone.wildcard_owner = true;
   std::string type;
   int32_t ttl = 0;
   bool has_ttl = false;
   if (!TakeClassAndTTL(line, type, state, ttl, has_ttl)) return nullptr;
   if (has_ttl || rules.default_ttl) rec->SetTTL(clock, CheckedInt32(ttl - rules.ttl_age));
-  if (!ReadTypeAndData(type, line, *rec, zone, state, rules, sink)) return nullptr;
+  if (!ReadTypeAndData(type, line, rules, state, sink, *rec)) return nullptr;
   return rec;
 }
 
