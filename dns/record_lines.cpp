@@ -80,17 +80,17 @@ bool IsPlainNumber(const std::string& word) {
   return word.find_first_not_of("0123456789") == std::string::npos;
 }
 
-// Class and TTL in either order; leaves the type in word. has_ttl tells
-// whether the line gave a TTL.
-bool TakeClassAndTTL(std::string& line, std::string& word, const LineState& state, int32_t& ttl,
-                     bool& has_ttl) {
+// Class and TTL in either order; leaves the type in word. The TTL is the
+// line's own, else the default of a zone file; none in a record file.
+bool TakeClassAndTTL(std::string& line, const LineRules& rules, const LineState& state, std::string& word,
+                     std::optional<int32_t>& ttl) {
   word = UpperCase(NextToken(line));
   if (!PassClass(word, line)) return false;
-  ttl = state.default_ttl > 0 ? state.default_ttl : kTTLWithoutDefault;
-  has_ttl = IsPlainNumber(word);
-  if (has_ttl) {
+  if (IsPlainNumber(word)) {
     ttl = CheckedInt32(LeadingNumber(word));
     word = UpperCase(NextToken(line));
+  } else if (rules.default_ttl) {
+    ttl = state.default_ttl > 0 ? state.default_ttl : kTTLWithoutDefault;
   }
   return PassClass(word, line);
 }
@@ -126,10 +126,17 @@ bool ReadSoa(std::string& rest, const LineRules& rules, LineState& state, ErrorS
   return true;
 }
 
+// The parts of a record a line names; the TTL is taken apart.
+struct RecordFields {
+  std::string Name;
+  int16_t RecType = 0;
+  std::string Data;
+};
+
 // Type and data from the rest of the line; false when the type is not
 // stored or the data makes no record.
 bool ReadTypeAndData(const std::string& type, std::string& rest, const LineRules& rules, LineState& state,
-                     ErrorSink& sink, clDNSRecord& rec) {
+                     ErrorSink& sink, RecordFields& rec) {
   if (type == "A") {
     rec.RecType = kTypeA;
     rec.Data = IPToData(rest);
@@ -190,17 +197,17 @@ bool CleanLine(std::istream& in, const std::string& raw, std::string& line) {
 RecordPtr ParseRecordLine(std::string line, const LineRules& rules, LineState& state, const Clock& clock,
                           ErrorSink& sink) {
   if (!TakeOwner(line, rules, state)) return nullptr;
-  auto rec = std::make_shared<clDNSRecord>();
-  rec->Permanent = rules.lifetime == Lifetime::kPermanent;
-  rec->Name = state.owner;
-  if (!rec->Name.empty() && rec->Name[0] == '*') state.zone.wildcard_owner = true;
+  if (state.owner.starts_with('*')) state.zone.wildcard_owner = true;
   std::string type;
-  int32_t ttl = 0;
-  bool has_ttl = false;
-  if (!TakeClassAndTTL(line, type, state, ttl, has_ttl)) return nullptr;
-  if (has_ttl || rules.default_ttl) rec->SetTTL(clock, CheckedInt32(ttl - rules.ttl_age));
-  if (!ReadTypeAndData(type, line, rules, state, sink, *rec)) return nullptr;
-  return rec;
+  std::optional<int32_t> ttl;
+  if (!TakeClassAndTTL(line, rules, state, type, ttl)) return nullptr;
+  if (ttl) ttl = CheckedInt32(*ttl - rules.ttl_age);
+  RecordFields rec;
+  rec.Name = state.owner;
+  if (!ReadTypeAndData(type, line, rules, state, sink, rec)) return nullptr;
+  if (!ttl)
+    return MakeRecordWithoutTTL(rules.lifetime, std::move(rec.Name), rec.RecType, std::move(rec.Data));
+  return MakeRecord(clock, rules.lifetime, std::move(rec.Name), rec.RecType, std::move(rec.Data), *ttl);
 }
 
 }  // namespace vell
