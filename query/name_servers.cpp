@@ -53,7 +53,7 @@ void clDNSRequest::StartFromDelegation(const clDNSAnswer& auth, const clDNSAnswe
 
 void clDNSRequest::StartAtRoot() {
   requestID = kRootTaken;
-  const auto root = ctx_.Cache.Ask(".", kNoSuchType, false, false);
+  const auto root = ctx_.Cache.Ask(".", kNoSuchType, Recursion::kNotDesired, LookupKind::kFull);
   FillNSCol(*root);
   AskNS();
 }

@@ -41,13 +41,13 @@ void clDNSRequest::InitRequest() {
 void clDNSRequest::ProcRequest() {
   Trap(ctx_.errors, "clDNSRequest ProcRequest", [&] {
     for (;;) {
-      const bool rd = RequestRD && Answer->RA;
-      const auto auth = ctx_.AuthData.Ask(LookupName, RequestType, rd, false);
+      const Recursion rd = RequestRD && Answer->RA ? Recursion::kDesired : Recursion::kNotDesired;
+      const auto auth = ctx_.AuthData.Ask(LookupName, RequestType, rd, LookupKind::kFull);
       if (auth->AA) {
         if (Take(auth, false)) continue;
         return;
       }
-      const auto cached = ctx_.Cache.Ask(LookupName, RequestType, rd, false);
+      const auto cached = ctx_.Cache.Ask(LookupName, RequestType, rd, LookupKind::kFull);
       if (!cached->Section2.empty() || cached->RCode != 0 || cached->AA) {
         if (Take(cached, true)) continue;
         return;
