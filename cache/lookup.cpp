@@ -71,7 +71,7 @@ bool clDNSCache::AnswerNegative(clDNSAnswer& answer, const clDNSRecord& entry, R
     answer.Section3.push_back(*soa);
     return true;
   }
-  answer.RCode = 0;
+  answer.RCode = header::kRCodeNoError;
   return false;
 }
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "dns/header.h"
 #include "dns/record.h"
 
 namespace vell {
@@ -16,7 +17,7 @@ class clDNSAnswer {
   int32_t Id = 0;  // 0..65535
   bool RA = false;
   bool AA = false;
-  int16_t RCode = 0;
+  int16_t RCode = header::kRCodeNoError;
   bool TC = false;      // also set by the parser when the message ended early
   RecordList Section2;  // answer
   RecordList Section3;  // authority

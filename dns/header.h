@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 namespace vell::header {
 
@@ -26,12 +27,17 @@ constexpr unsigned kRD = 0x01;
 // Flags 2 (octet 4). The Z bits (0x70) are written 0 and never read.
 constexpr unsigned kRA = 0x80;
 constexpr unsigned kRCodeMask = 0x0F;
+constexpr int16_t kRCodeNoError = 0;
 constexpr int16_t kRCodeServerFailure = 2;
 constexpr int16_t kRCodeNameError = 3;
 
-// Opcodes this server acts on.
+// Opcodes. The server acts on queries and NOTIFY; the others are named in
+// the log.
 constexpr int kOpQuery = 0;
+constexpr int kOpInverseQuery = 1;
+constexpr int kOpStatus = 2;
 constexpr int kOpNotify = 4;
+constexpr int kOpUpdate = 5;
 
 constexpr int OpCodeOf(unsigned flags1) { return static_cast<int>((flags1 & kOpCodeMask) >> 3); }
 constexpr int RCodeOf(unsigned flags2) { return static_cast<int>(flags2 & kRCodeMask); }
