@@ -27,7 +27,8 @@ class clDNSCache {
  public:
   clDNSCache(Env& env, const std::vector<clLease>& leases) : env_(env), leases_(leases) {}
 
-  std::shared_ptr<clDNSAnswer> Ask(const std::string& ReqName, int16_t ReqType, bool RDFlag, bool Quickie);
+  std::shared_ptr<clDNSAnswer> Ask(const std::string& ReqName, int16_t ReqType, Recursion RDFlag,
+                                   LookupKind Quickie);
   void CacheAdd(clDNSAnswer& answer);
   // Rebuilds the permanent records: root hints (unless the root zone is held
   // here), the hosts file, and the loopback names.
@@ -50,9 +51,9 @@ class clDNSCache {
 
  private:
   // Lookup steps (lookup.cpp). The first two return true when the answer is final.
-  bool AnswerFromName(clDNSAnswer& answer, const std::string& ReqName, int16_t ReqType, bool RDFlag,
-                      bool Quickie);
-  bool AnswerNegative(clDNSAnswer& answer, const clDNSRecord& entry, bool RDFlag, bool Quickie);
+  bool AnswerFromName(clDNSAnswer& answer, const std::string& ReqName, int16_t ReqType, Recursion RDFlag,
+                      LookupKind Quickie);
+  bool AnswerNegative(clDNSAnswer& answer, const clDNSRecord& entry, Recursion RDFlag, LookupKind Quickie);
   void AddReferral(clDNSAnswer& answer, const std::string& ReqName);
   // The first record of that name and type whose time-out has not passed.
   const RecordPtr* FindValid(const std::string& name, int16_t type) const;

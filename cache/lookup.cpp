@@ -17,21 +17,21 @@ bool Valid(const clDNSRecord& record, DateTime now) { return record.mTimeOut >= 
 
 }  // namespace
 
-std::shared_ptr<clDNSAnswer> clDNSCache::Ask(const std::string& ReqName, int16_t ReqType, bool RDFlag,
-                                             bool Quickie) {
+std::shared_ptr<clDNSAnswer> clDNSCache::Ask(const std::string& ReqName, int16_t ReqType, Recursion RDFlag,
+                                             LookupKind Quickie) {
   auto answer = std::make_shared<clDNSAnswer>();
   Trap(env_.errors, "clDNSCache Ask", [&] {
     PublishLeases(leases_, env_.clock, env_.errors, ReqName, ReqType, *answer);
     if (AnswerFromName(*answer, ReqName, ReqType, RDFlag, Quickie)) return;
-    if (Quickie) return;
-    if (RDFlag && !answer->Section2.empty()) return;
+    if (Quickie == LookupKind::kQuick) return;
+    if (RDFlag == Recursion::kDesired && !answer->Section2.empty()) return;
     AddReferral(*answer, ReqName);
   });
   return answer;
 }
 
-bool clDNSCache::AnswerFromName(clDNSAnswer& answer, const std::string& ReqName, int16_t ReqType, bool RDFlag,
-                                bool Quickie) {
+bool clDNSCache::AnswerFromName(clDNSAnswer& answer, const std::string& ReqName, int16_t ReqType,
+                                Recursion RDFlag, LookupKind Quickie) {
   const DateTime now = env_.Now();
   for (size_t i = records_.Find(ReqName); records_.NameAt(i, ReqName); ++i) {
     const RecordPtr& record = records_[i];
@@ -56,21 +56,22 @@ bool clDNSCache::AnswerFromName(clDNSAnswer& answer, const std::string& ReqName,
 
 // A negative entry only counts while the SOA that proved it is still
 // cached; without it the entry is passed over.
-bool clDNSCache::AnswerNegative(clDNSAnswer& answer, const clDNSRecord& entry, bool RDFlag, bool Quickie) {
-  if (Quickie) {
+bool clDNSCache::AnswerNegative(clDNSAnswer& answer, const clDNSRecord& entry, Recursion RDFlag,
+                                LookupKind Quickie) {
+  if (Quickie == LookupKind::kQuick) {
     answer.RCode = header::kRCodeNameError;
     return true;
   }
   if (entry.RecType == kNameErrorType) {
     answer.RCode = header::kRCodeNameError;
-    if (RDFlag) return true;
+    if (RDFlag == Recursion::kDesired) return true;
   }
   if (const RecordPtr* soa = FindValid(entry.Data, kTypeSOA)) {
     answer.AA = true;
     answer.Section3.push_back(*soa);
     return true;
   }
-  answer.RCode = 0;
+  answer.RCode = header::kRCodeNoError;
   return false;
 }
 

@@ -9,7 +9,7 @@
 #include "core/text.h"
 #include "core/ip.h"
 #include "dns/record_data.h"
-#include "zones/file_lines.h"
+#include "dns/record_lines.h"
 
 namespace vell {
 

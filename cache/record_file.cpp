@@ -8,9 +8,8 @@
 
 #include "cache/cache.h"
 #include "core/env.h"
-#include "zones/file_lines.h"
-#include "zones/zone_files.h"
-#include "zones/zone_line.h"
+#include "core/platform/file_time.h"
+#include "dns/record_lines.h"
 
 namespace vell {
 
@@ -26,14 +25,13 @@ bool FileAge(const std::string& path, DateTime now, double& age) {
 
 void ReadRecords(std::istream& in, const LineRules& rules, const Clock& clock, ErrorSink& sink,
                  std::vector<RecordPtr>& out) {
-  clZone unused;  // takes the SOA values and wildcard flag a zone file line would set
-  ZoneLineState state;
+  LineState state;
   std::string raw;
   std::string line;
   while (ReadRawLine(in, raw)) {
     if (!CleanLine(in, raw, line)) break;
     if (line.empty()) continue;
-    if (RecordPtr rec = ParseZoneLine(std::move(line), unused, state, clock, sink, rules)) {
+    if (RecordPtr rec = ParseRecordLine(std::move(line), rules, state, clock, sink)) {
       out.push_back(std::move(rec));
     }
   }
@@ -45,9 +43,8 @@ void clDNSCache::LoadCache() { LoadFile(env_.Path(kCacheFileName), false); }
 
 bool clDNSCache::LoadFile(const std::string& path, bool permanent) {
   LineRules rules;
-  rules.zone_names = false;
   rules.default_ttl = false;
-  rules.permanent = permanent;
+  rules.lifetime = permanent ? Lifetime::kPermanent : Lifetime::kLearnt;
   if (!permanent && !FileAge(path, env_.Now(), rules.ttl_age)) return false;
   std::error_code ec;
   std::ifstream in(path, std::ios::binary);

@@ -67,6 +67,14 @@ DateTime FromCalendar(const CalendarTime& c) {
   return static_cast<double>(days) + (c.hour * 3600 + c.minute * 60 + c.second) / kSecondsPerDay;
 }
 
+DateTime FromUnixTime(long long seconds) {
+  const time_t unix_time = seconds;
+  tm local{};
+  localtime_r(&unix_time, &local);
+  const double local_seconds = static_cast<double>(seconds) + static_cast<double>(local.tm_gmtoff);
+  return local_seconds / kSecondsPerDay + static_cast<double>(kEpochOffset);
+}
+
 int SecondOfMinute(DateTime t) {
   const auto total = static_cast<long long>(std::floor(t * kSecondsPerDay + 1e-6));
   return static_cast<int>(((total % 60) + 60) % 60);

@@ -52,6 +52,9 @@ struct CalendarTime {
 // Conversions between the day count and calendar fields, to the whole second.
 CalendarTime ToCalendar(DateTime t);
 DateTime FromCalendar(const CalendarTime& c);
+// A moment counted in seconds since 1970-01-01 00:00 UTC, as the local
+// date-time by the time zone in force at that moment.
+DateTime FromUnixTime(long long seconds);
 
 // The seconds field (0..59) of the clock time; cheap enough for every query.
 int SecondOfMinute(DateTime t);

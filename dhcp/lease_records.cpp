@@ -9,8 +9,6 @@ namespace vell {
 
 namespace {
 
-constexpr int16_t kTypeAny = 255;
-
 void AppendLeaseRecord(const Clock& clock, const std::string& name, int16_t type, std::string data,
                        clDNSAnswer& answer) {
   answer.Section2.push_back(MakeRecord(clock, Lifetime::kPermanent, name, type, std::move(data), 0));
@@ -22,14 +20,14 @@ void PublishLeases(const std::vector<clLease>& leases, const Clock& clock, Error
                    const std::string& ReqName, int16_t ReqType, clDNSAnswer& answer) {
   if (leases.empty()) return;
   const DateTime now = clock.Now();
-  if (ReqType == kTypeA || ReqType == kTypeAny) {
+  if (ReqType == kTypeA || ReqType == kTypeANY) {
     for (const clLease& lease : leases) {
       if (lease.Expires > now && lease.ClientName == ReqName) {
         AppendLeaseRecord(clock, ReqName, kTypeA, IPToData(lease.IPaddr), answer);
       }
     }
   }
-  if (ReqType == kTypePTR || ReqType == kTypeAny) {
+  if (ReqType == kTypePTR || ReqType == kTypeANY) {
     const std::string address = ArpaToIP(errors, ReqName);
     for (const clLease& lease : leases) {
       if (lease.Expires > now && lease.IPaddr == address) {

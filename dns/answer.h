@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "dns/header.h"
 #include "dns/record.h"
 
 namespace vell {
@@ -16,7 +17,7 @@ class clDNSAnswer {
   int32_t Id = 0;  // 0..65535
   bool RA = false;
   bool AA = false;
-  int16_t RCode = 0;
+  int16_t RCode = header::kRCodeNoError;
   bool TC = false;      // also set by the parser when the message ended early
   RecordList Section2;  // answer
   RecordList Section3;  // authority
@@ -36,5 +37,16 @@ class clDNSAnswer {
   int16_t answer_count_ = 0;
   int16_t answer_authority_count_ = 0;
 };
+
+// How the authoritative data and the cache are asked about a name.
+// kDesired: the request will be resolved recursively if need be (the client
+// asked for recursion and may have it), so a name error comes without the
+// SOA that proves it, and the cache adds no referral to an answer.
+enum class Recursion : bool { kNotDesired, kDesired };
+// kQuick: only whether the name has the records, for the server's own
+// look-ups (name-server addresses, the root zone): a name error comes
+// without its SOA, the cache takes any negative entry for a name error and
+// adds no referral.
+enum class LookupKind : bool { kFull, kQuick };
 
 }  // namespace vell

@@ -32,9 +32,13 @@ constexpr int16_t kRCodeServerFailure = 2;
 constexpr int16_t kRCodeNameError = 3;
 constexpr int16_t kRCodeNotImplemented = 4;
 
-// Opcodes this server acts on.
+// Opcodes. The server acts on queries and NOTIFY; the others are named in
+// the log.
 constexpr int kOpQuery = 0;
+constexpr int kOpInverseQuery = 1;
+constexpr int kOpStatus = 2;
 constexpr int kOpNotify = 4;
+constexpr int kOpUpdate = 5;
 
 constexpr int OpCodeOf(unsigned flags1) { return static_cast<int>((flags1 & kOpCodeMask) >> 3); }
 constexpr int RCodeOf(unsigned flags2) { return static_cast<int>(flags2 & kRCodeMask); }

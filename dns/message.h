@@ -14,13 +14,9 @@
 
 #include "core/error_report.h"
 #include "dns/header.h"
+#include "dns/record_data.h"
 
 namespace vell {
-
-// The classes this server answers for; every other class is "Not
-// implemented", and records of other classes are not read.
-constexpr int16_t kClassIN = 1;
-constexpr int16_t kClassANY = 255;
 
 struct Question {
   std::string name;  // lower case, trailing dot

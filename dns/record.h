@@ -40,5 +40,8 @@ enum class Lifetime { kLearnt, kPermanent };
 // A record filled in the order its time-out needs: Permanent before TTL.
 RecordPtr MakeRecord(const Clock& clock, Lifetime lifetime, std::string name, int16_t type, std::string data,
                      int32_t ttl);
+// A record that was given no TTL: it has no expiry moment and counts as
+// expired at once.
+RecordPtr MakeRecordWithoutTTL(Lifetime lifetime, std::string name, int16_t type, std::string data);
 
 }  // namespace vell

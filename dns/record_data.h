@@ -44,6 +44,16 @@ enum RecordType : int16_t {
 // A question type only: every record of the name.
 constexpr int16_t kTypeANY = 255;
 
+// Classes. Questions may ask for IN or ANY; the others are named in the log.
+enum RecordClass : int16_t {
+  kClassIN = 1,
+  kClassCSNET = 2,
+  kClassCHAOS = 3,
+  kClassHesiod = 4,
+  kClassNone = 254,
+  kClassANY = 255,
+};
+
 // The eight types the server stores and answers with.
 constexpr bool IsStoredType(int16_t type) {
   switch (type) {

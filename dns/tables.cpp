@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "core/ip.h"
+#include "dns/header.h"
 #include "dns/record_data.h"
 
 namespace vell {
@@ -112,15 +113,15 @@ std::string RCodeN(ErrorSink& sink, int16_t rcode) {
 
 std::string OpCodeN(int opcode) {
   switch (opcode) {
-    case 0:
+    case header::kOpQuery:
       return "Standard Query";
-    case 1:
+    case header::kOpInverseQuery:
       return "Inverse Query Request";
-    case 2:
+    case header::kOpStatus:
       return "Server Status Request";
-    case 4:
+    case header::kOpNotify:
       return "Notification Request";
-    case 5:
+    case header::kOpUpdate:
       return "Update Request";
     default:
       return Framed("Unknown Query Type (OpCode ", opcode, ")");
@@ -129,17 +130,17 @@ std::string OpCodeN(int opcode) {
 
 std::string ClassN(int32_t dns_class) {
   switch (dns_class) {
-    case 1:
+    case kClassIN:
       return "Internet class record";
-    case 2:
+    case kClassCSNET:
       return "CSNET class record";
-    case 3:
+    case kClassCHAOS:
       return "CHAOS class record";
-    case 4:
+    case kClassHesiod:
       return "Hesiod [Dyer 87] class record";
-    case 254:
+    case kClassNone:
       return "No-class record";
-    case 255:
+    case kClassANY:
       return "Any (*) class record";
     default:
       return Framed("Unknown class (", dns_class, ") record");

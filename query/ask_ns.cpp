@@ -84,12 +84,12 @@ bool clDNSRequest::FindAddressLocally(int16_t min_count) {
   for (size_t pos = 0; pos < NSCol.size(); ++pos) {
     if (NSCol[pos].Count != min_count) continue;
     const std::string name = NSCol[pos].Name;
-    const auto auth = ctx_.AuthData.Ask(name, kTypeA, true, true);
+    const auto auth = ctx_.AuthData.Ask(name, kTypeA, Recursion::kDesired, LookupKind::kQuick);
     if (auth->AA) {
       AddNSAns(auth, name);
       return true;
     }
-    const auto cached = ctx_.Cache.Ask(name, kTypeA, true, true);
+    const auto cached = ctx_.Cache.Ask(name, kTypeA, Recursion::kDesired, LookupKind::kQuick);
     if (!cached->Section2.empty() || cached->RCode != header::kRCodeNoError) {
       AddNSAns(cached, name);
       return true;

@@ -55,7 +55,7 @@ void clDNSRequest::StartFromDelegation(const clDNSAnswer& auth, const clDNSAnswe
 
 void clDNSRequest::StartAtRoot() {
   std::get<ParentRequest>(Origin).mode = SubRequestMode::kRootTaken;
-  const auto root = ctx_.Cache.Ask(".", kNoSuchType, false, false);
+  const auto root = ctx_.Cache.Ask(".", kNoSuchType, Recursion::kNotDesired, LookupKind::kFull);
   FillNSCol(*root);
   AskNS();
 }

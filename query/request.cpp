@@ -69,13 +69,13 @@ bool clDNSRequest::IsSubRequest(SubRequestMode mode) const {
 void clDNSRequest::ProcRequest() {
   Trap(ctx_.errors, "clDNSRequest ProcRequest", [&] {
     for (;;) {
-      const bool rd = RequestRD && Answer->RA;
-      const auto auth = ctx_.AuthData.Ask(LookupName, Request.type, rd, false);
+      const Recursion rd = RequestRD && Answer->RA ? Recursion::kDesired : Recursion::kNotDesired;
+      const auto auth = ctx_.AuthData.Ask(LookupName, Request.type, rd, LookupKind::kFull);
       if (auth->AA) {
         if (Take(auth, false)) continue;
         return;
       }
-      const auto cached = ctx_.Cache.Ask(LookupName, Request.type, rd, false);
+      const auto cached = ctx_.Cache.Ask(LookupName, Request.type, rd, LookupKind::kFull);
       if (!cached->Section2.empty() || cached->RCode != header::kRCodeNoError || cached->AA) {
         if (Take(cached, true)) continue;
         return;

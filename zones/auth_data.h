@@ -34,7 +34,8 @@ class clDNSAuthData {
   const ZoneList& Zones() const { return zones_; }
 
   // The authoritative lookup; always a new answer.
-  std::shared_ptr<clDNSAnswer> Ask(const std::string& ReqName, int16_t ReqType, bool RDFlag, bool Quickie);
+  std::shared_ptr<clDNSAnswer> Ask(const std::string& ReqName, int16_t ReqType, Recursion RDFlag,
+                                   LookupKind Quickie);
 
   // Zone files of the data directory.
   void LoadZone(const std::string& ZoneName, double ZoneTTL, DateTime FILETIME = kNoFileTime);

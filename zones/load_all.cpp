@@ -5,7 +5,9 @@
 #include <vector>
 
 #include "core/env.h"
+#include "core/platform/file_time.h"
 #include "core/text.h"
+#include "dns/record_lines.h"
 #include "zones/auth_data.h"
 #include "zones/zone_files.h"
 
@@ -39,8 +41,7 @@ CarryOver ReadCarryOver(const std::string& path, DateTime now) {
   if (!in || !FileModified(path, modified)) return carry;
   carry.age = (now - modified) * kSecondsPerDay;
   std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+  while (ReadRawLine(in, line)) {
     line = Trim(line);
     if (!line.empty()) carry.lines.push_back(line);
   }

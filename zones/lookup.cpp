@@ -32,7 +32,7 @@ class Lookup {
          clDNSAnswer& answer)
       : env_(env), leases_(leases), zone_(zone), records_(zone.Records), name_(name), type_(type), answer_(answer) {}
 
-  void Run(bool RDFlag, bool Quickie) {
+  void Run(Recursion RDFlag, LookupKind Quickie) {
     if (Delegated()) return;
     answer_.AA = true;
     PublishLeases(leases_, env_.clock, env_.errors, name_, type_, answer_);  // live leases answer first
@@ -43,7 +43,7 @@ class Lookup {
       if (wildcard == Wildcard::kAnswered) return;
       if (wildcard == Wildcard::kNone) {
         answer_.RCode = header::kRCodeNameError;
-        if (RDFlag || Quickie) return;
+        if (RDFlag == Recursion::kDesired || Quickie == LookupKind::kQuick) return;
       }
     }
     AddSoa();
@@ -153,8 +153,8 @@ class Lookup {
 
 }  // namespace
 
-std::shared_ptr<clDNSAnswer> clDNSAuthData::Ask(const std::string& ReqName, int16_t ReqType, bool RDFlag,
-                                                bool Quickie) {
+std::shared_ptr<clDNSAnswer> clDNSAuthData::Ask(const std::string& ReqName, int16_t ReqType, Recursion RDFlag,
+                                                LookupKind Quickie) {
   auto answer = std::make_shared<clDNSAnswer>();
   Trap(env_.errors, "clDNSAuthData Ask", [&] {
     if (const clZone* zone = SelectZone(zones_, ReqName)) {

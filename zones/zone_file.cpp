@@ -5,10 +5,9 @@
 
 #include "core/env.h"
 #include "core/text.h"
+#include "dns/record_lines.h"
 #include "zones/auth_data.h"
-#include "zones/file_lines.h"
 #include "zones/zone_files.h"
-#include "zones/zone_line.h"
 
 namespace vell {
 
@@ -34,8 +33,19 @@ void ApplyControlComment(const std::string& raw, clZone& zone) {
   if (StartsWithNoCase(raw, kNotSecureComment)) zone.Secure = false;
 }
 
+// What the lines told the zone: the SOA values read, the wildcard owners.
+void TakeFacts(const ZoneFacts& facts, clZone& zone) {
+  if (facts.serial) zone.SOASerial = *facts.serial;
+  if (facts.refresh) zone.SOARefresh = *facts.refresh;
+  if (facts.retry) zone.SOARetry = *facts.retry;
+  if (facts.expire) zone.SOAExpire = *facts.expire;
+  zone.HasWildcards = facts.wildcard_owner;
+}
+
 void ReadZoneFile(std::istream& in, clZone& zone, const Clock& clock, ErrorSink& sink) {
-  ZoneLineState state;
+  LineRules rules;
+  rules.origin = zone.Name;
+  LineState state;
   std::vector<RecordPtr> records;
   std::string raw;
   while (ReadRawLine(in, raw)) {
@@ -43,10 +53,11 @@ void ReadZoneFile(std::istream& in, clZone& zone, const Clock& clock, ErrorSink&
     std::string line;
     if (!CleanLine(in, raw, line)) break;
     if (line.empty()) continue;
-    if (RecordPtr rec = ParseZoneLine(std::move(line), zone, state, clock, sink)) {
+    if (RecordPtr rec = ParseRecordLine(std::move(line), rules, state, clock, sink)) {
       records.push_back(std::move(rec));
     }
   }
+  TakeFacts(state.zone, zone);
   zone.AddRecs(std::move(records));
 }
 

@@ -1,9 +1,6 @@
 #include "zones/zone_files.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <ctime>
 
 #include "core/text.h"
 
@@ -13,8 +10,6 @@ namespace {
 
 constexpr char kRootFile[] = "_root.dns";
 constexpr char kRootStem[] = "_root.";
-// 1970-01-01 00:00 in the day count.
-constexpr double kUnixEpochDay = 25569;
 
 }  // namespace
 
@@ -32,16 +27,6 @@ std::string ZoneOfFileName(const std::string& file) {
   if (dot != std::string::npos) zone.resize(dot + 1);
   zone = LowerCase(zone);
   return zone == kRootStem ? "." : zone;
-}
-
-bool FileModified(const std::string& path, DateTime& when) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return false;
-  tm local{};
-  localtime_r(&st.st_mtim.tv_sec, &local);
-  const double local_seconds = static_cast<double>(st.st_mtim.tv_sec) + static_cast<double>(local.tm_gmtoff);
-  when = local_seconds / kSecondsPerDay + kUnixEpochDay;
-  return true;
 }
 
 }  // namespace vell

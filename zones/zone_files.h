@@ -3,8 +3,6 @@
 
 #include <string>
 
-#include "core/clock.h"
-
 namespace vell {
 
 // "example.com." -> "example.com.dns", "0/25.2.0.192.in-addr.arpa." ->
@@ -13,9 +11,5 @@ std::string ZoneFileName(const std::string& zone);
 // The reverse, for a file name found in the data directory: "~" -> "/",
 // cut after the last dot, lower case, "_root." -> ".".
 std::string ZoneOfFileName(const std::string& file);
-
-// The file's modification time as a local date-time; false when the file
-// cannot be examined.
-bool FileModified(const std::string& path, DateTime& when);
 
 }  // namespace vell

@@ -10,7 +10,7 @@
 
 #include "server/context.h"
 #include "fuzz_workspace.h"
-#include "zones/zone_files.h"
+#include "core/platform/file_time.h"
 
 namespace {
 
@@ -52,6 +52,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   StopClockAtWrite(path);
   cache.LoadCache();
   CheckSorted(cache);
-  cache.Ask(".", 1, false, false);
+  cache.Ask(".", 1, vell::Recursion::kNotDesired, vell::LookupKind::kFull);
   return 0;
 }

@@ -16,7 +16,8 @@ namespace {
 constexpr char kZone[] = "example.com.";
 
 void AskAbout(vell::clDNSAuthData& auth, const std::string& name) {
-  for (const int16_t type : {1, 2, 5, 6, 12, 15, 16, 33, 255}) auth.Ask(name, type, false, false);
+  for (const int16_t type : {1, 2, 5, 6, 12, 15, 16, 33, 255})
+    auth.Ask(name, type, vell::Recursion::kNotDesired, vell::LookupKind::kFull);
 }
 
 }  // namespace

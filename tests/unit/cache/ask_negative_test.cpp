@@ -12,13 +12,13 @@ TEST_F(CacheAskNegative, NameErrorCarriesTheSoaOnlyWithoutRecursion) {
   clDNSAnswer gone = Negative("gone.example.", kTypeA, 3, soa);
   cache.CacheAdd(gone);
 
-  auto plain = cache.Ask("gone.example.", kTypeMX, false, false);
+  auto plain = cache.Ask("gone.example.", kTypeMX, Recursion::kNotDesired, LookupKind::kFull);
   EXPECT_EQ(plain->RCode, 3);
   EXPECT_TRUE(plain->AA);
   ASSERT_EQ(plain->Section3.size(), 1u);
   EXPECT_EQ(plain->Section3[0], soa);
 
-  auto recursive = cache.Ask("gone.example.", kTypeA, true, false);
+  auto recursive = cache.Ask("gone.example.", kTypeA, Recursion::kDesired, LookupKind::kFull);
   EXPECT_EQ(recursive->RCode, 3);
   EXPECT_FALSE(recursive->AA);
   EXPECT_TRUE(recursive->Section2.empty() && recursive->Section3.empty());
@@ -28,13 +28,13 @@ TEST_F(CacheAskNegative, MissingTypeAnswersNoDataButQuickieCallsItANameError) {
   clDNSAnswer no_mx = Negative("host.example.", kTypeMX, 0, Soa("example.", 600));
   cache.CacheAdd(no_mx);
 
-  auto nodata = cache.Ask("host.example.", kTypeMX, true, false);
+  auto nodata = cache.Ask("host.example.", kTypeMX, Recursion::kDesired, LookupKind::kFull);
   EXPECT_EQ(nodata->RCode, 0);
   EXPECT_TRUE(nodata->AA);
   EXPECT_EQ(Describe(nodata->Section3), "example. 6");
 
-  EXPECT_EQ(cache.Ask("host.example.", kTypeMX, true, true)->RCode, 3);
-  auto other_type = cache.Ask("host.example.", kTypeA, true, false);
+  EXPECT_EQ(cache.Ask("host.example.", kTypeMX, Recursion::kDesired, LookupKind::kQuick)->RCode, 3);
+  auto other_type = cache.Ask("host.example.", kTypeA, Recursion::kDesired, LookupKind::kFull);
   EXPECT_EQ(other_type->RCode, 0);
   EXPECT_FALSE(other_type->AA);
 }
@@ -45,7 +45,7 @@ TEST_F(CacheAskNegative, EntryOutlivingItsSoaIsPassedOver) {
   cache.AddRec(Rec(".", kTypeNS, "a.root-servers.net.", 3600, true));
   t.clock.AdvanceSeconds(101);
 
-  auto answer = cache.Ask("gone.example.", kTypeA, false, false);
+  auto answer = cache.Ask("gone.example.", kTypeA, Recursion::kNotDesired, LookupKind::kFull);
   EXPECT_EQ(answer->RCode, 0);
   EXPECT_FALSE(answer->AA);
   EXPECT_EQ(Describe(answer->Section3), ". 2 a.root-servers.net.");

@@ -20,9 +20,9 @@ class CacheAsk : public CacheTest {
 
 TEST_F(CacheAsk, AnyGivesEveryRecordAndMxBringsTheExchangeAddressEvenExpired) {
   t.clock.AdvanceSeconds(61);
-  EXPECT_EQ(Describe(cache.Ask("example.", 255, true, false)->Section2),
+  EXPECT_EQ(Describe(cache.Ask("example.", 255, Recursion::kDesired, LookupKind::kFull)->Section2),
             "example. 2 ns.example., example. 15 " + MakeMxData({10, "mail.example."}));
-  auto mx = cache.Ask("example.", kTypeMX, true, false);
+  auto mx = cache.Ask("example.", kTypeMX, Recursion::kDesired, LookupKind::kFull);
   EXPECT_EQ(mx->Section2.size(), 1u);
   EXPECT_EQ(Describe(mx->Section4), "mail.example. 1 10.0.0.25");
 }
@@ -32,34 +32,34 @@ TEST_F(CacheAsk, ACnameIsTheWholeAnswerForAnyOtherType) {
   cache.CacheAdd(older_address);
   clDNSAnswer newer_alias = Response({Rec("alias.example.", kTypeCNAME, "www.example.")});
   cache.CacheAdd(newer_alias);
-  auto answer = cache.Ask("alias.example.", kTypeA, true, false);
+  auto answer = cache.Ask("alias.example.", kTypeA, Recursion::kDesired, LookupKind::kFull);
   EXPECT_EQ(Describe(answer->Section2), "alias.example. 5 www.example.");
   EXPECT_TRUE(answer->Section3.empty() && answer->Section4.empty());
 }
 
 TEST_F(CacheAsk, ReferralComesFromTheClosestNameWithServersTheRootLast) {
-  auto inside = cache.Ask("a.b.example.", kTypeA, true, false);
+  auto inside = cache.Ask("a.b.example.", kTypeA, Recursion::kDesired, LookupKind::kFull);
   EXPECT_EQ(Describe(inside->Section3), "example. 2 ns.example.");
   EXPECT_EQ(Describe(inside->Section4), "ns.example. 1 10.0.0.53");
 
-  auto outside = cache.Ask("host.other.", kTypeA, true, false);
+  auto outside = cache.Ask("host.other.", kTypeA, Recursion::kDesired, LookupKind::kFull);
   EXPECT_EQ(Describe(outside->Section3), ". 2 a.root.");
   EXPECT_EQ(Describe(outside->Section4), "a.root. 1 192.0.2.1");
 
-  EXPECT_TRUE(cache.Ask("host.other.", kTypeA, true, true)->Section3.empty());
+  EXPECT_TRUE(cache.Ask("host.other.", kTypeA, Recursion::kDesired, LookupKind::kQuick)->Section3.empty());
 }
 
 TEST_F(CacheAsk, WithoutRecursionTheReferralFollowsEvenAnAnswer) {
-  auto answer = cache.Ask("www.example.", kTypeA, false, false);
+  auto answer = cache.Ask("www.example.", kTypeA, Recursion::kNotDesired, LookupKind::kFull);
   EXPECT_EQ(answer->Section2.size(), 1u);
   EXPECT_EQ(Describe(answer->Section3), "example. 2 ns.example.");
-  EXPECT_TRUE(cache.Ask("www.example.", kTypeA, true, false)->Section3.empty());
+  EXPECT_TRUE(cache.Ask("www.example.", kTypeA, Recursion::kDesired, LookupKind::kFull)->Section3.empty());
 }
 
 TEST_F(CacheAsk, ExpiredRecordsAreSkippedButCountedUntilSwept) {
   const long before = cache.Count();
   t.clock.AdvanceSeconds(3601);
-  auto answer = cache.Ask("www.example.", kTypeA, true, false);
+  auto answer = cache.Ask("www.example.", kTypeA, Recursion::kDesired, LookupKind::kFull);
   EXPECT_TRUE(answer->Section2.empty());
   EXPECT_EQ(Describe(answer->Section3), ". 2 a.root.");
   EXPECT_EQ(cache.Count(), before);
@@ -70,11 +70,13 @@ TEST_F(CacheAsk, ExpiredRecordsAreSkippedButCountedUntilSwept) {
 TEST_F(CacheAsk, LiveLeasesComeFirstInBothDirections) {
   const DateTime now = t.clock.Now();
   t.ctx.Leases = {{"10.0.0.7", "www.example.", now + Minutes(5)}, {"10.0.0.8", "www.example.", now}};
-  EXPECT_EQ(Describe(cache.Ask("www.example.", kTypeA, true, false)->Section2),
+  EXPECT_EQ(Describe(cache.Ask("www.example.", kTypeA, Recursion::kDesired, LookupKind::kFull)->Section2),
             "www.example. 1 10.0.0.7, www.example. 1 10.0.0.1");
-  EXPECT_EQ(Describe(cache.Ask("7.0.0.10.in-addr.arpa.", 255, true, false)->Section2),
-            "7.0.0.10.in-addr.arpa. 12 www.example.");
-  EXPECT_TRUE(cache.Ask("8.0.0.10.in-addr.arpa.", kTypePTR, true, false)->Section2.empty());
+  EXPECT_EQ(
+      Describe(cache.Ask("7.0.0.10.in-addr.arpa.", 255, Recursion::kDesired, LookupKind::kFull)->Section2),
+      "7.0.0.10.in-addr.arpa. 12 www.example.");
+  EXPECT_TRUE(cache.Ask("8.0.0.10.in-addr.arpa.", kTypePTR, Recursion::kDesired, LookupKind::kFull)
+                  ->Section2.empty());
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "cache_fixture.h"
-#include "zones/zone_files.h"
+#include "core/platform/file_time.h"
 
 namespace vell::test {
 namespace {
@@ -69,7 +69,7 @@ TEST_F(CacheFile, RoundTripKeepsEveryTypeAndCountsDownWhileStopped) {
   // The entry that ran out while stopped is loaded spent: never answered,
   // and swept.
   EXPECT_EQ(TTLOf(6), -400);
-  EXPECT_TRUE(cache.Ask("short.example.", kTypeA, true, true)->Section2.empty());
+  EXPECT_TRUE(cache.Ask("short.example.", kTypeA, Recursion::kDesired, LookupKind::kQuick)->Section2.empty());
   for (int i = 0; i < 20; ++i) cache.Purge();
   EXPECT_EQ(cache.Count(), 9);
 }
@@ -110,7 +110,7 @@ TEST_F(CacheFile, ReaderSkipsWhatItCannotUseAndExpiresRecordsWithoutTTL) {
             "host.example. 1 10.0.0.4, host.example. 1 10.0.0.2, host.example. 1 10.0.0.1, zone. 15 " +
                 MakeMxData({10, "mail."}) + ", zone. 6");
   EXPECT_EQ(ReadSoaData(cache.Records()[4]->Data).mailbox, "admin.");
-  EXPECT_EQ(Describe(cache.Ask("host.example.", kTypeA, true, false)->Section2),
+  EXPECT_EQ(Describe(cache.Ask("host.example.", kTypeA, Recursion::kDesired, LookupKind::kFull)->Section2),
             "host.example. 1 10.0.0.2, host.example. 1 10.0.0.1");
 }
 

@@ -57,7 +57,8 @@ TEST_F(PermFiles, MissingHostsFileIsLoggedAndTheLoopbackNamesStillCome) {
                                                   "Loading hosts file \"" + t.dir.File("nowhere") + "\"...",
                                                   "-> File not found!"}));
   EXPECT_EQ(Cached(), "1.0.0.127.in-addr.arpa. 12 localhost., localhost. 1 127.0.0.1");
-  EXPECT_EQ(Describe(cache.Ask("localhost.", kTypeA, true, false)->Section2), "localhost. 1 127.0.0.1");
+  EXPECT_EQ(Describe(cache.Ask("localhost.", kTypeA, Recursion::kDesired, LookupKind::kFull)->Section2),
+            "localhost. 1 127.0.0.1");
 }
 
 TEST_F(PermFiles, RootHintsArePermanentAndReplacedAsAWholeButLearntRecordsStay) {
@@ -73,8 +74,9 @@ TEST_F(PermFiles, RootHintsArePermanentAndReplacedAsAWholeButLearntRecordsStay) 
             ". 2 a.root., 1.0.0.127.in-addr.arpa. 12 localhost., a.root. 1 192.0.2.1, b.root. 1 192.0.2.2, "
             "localhost. 1 127.0.0.1, www.example. 1 10.0.0.1");
   EXPECT_EQ(cache.Records()[0]->TTL(t.clock), 3600000);
-  EXPECT_EQ(Describe(cache.Ask("host.other.", kTypeA, true, false)->Section3), ". 2 a.root.");
-  EXPECT_TRUE(cache.Ask("b.root.", kTypeA, true, false)->Section2.empty());
+  EXPECT_EQ(Describe(cache.Ask("host.other.", kTypeA, Recursion::kDesired, LookupKind::kFull)->Section3),
+            ". 2 a.root.");
+  EXPECT_TRUE(cache.Ask("b.root.", kTypeA, Recursion::kDesired, LookupKind::kFull)->Section2.empty());
 }
 
 TEST_F(PermFiles, HoldingTheRootZoneLeavesTheHintsUnread) {

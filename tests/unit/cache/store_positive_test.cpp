@@ -18,7 +18,7 @@ TEST_F(CacheStore, NewRecordsGoBeforeOlderOnesInReverseOrderOfArrival) {
       "example. 2 ns.example., host.example. 1 10.0.0.2, host.example. 1 10.0.0.1, host.example. 15 mx, "
       "ns.example. 1 10.0.0.53");
   EXPECT_EQ(cache.Records()[1], response.Section2[1]);  // the response's own object
-  EXPECT_EQ(Describe(cache.Ask("host.example.", kTypeA, true, false)->Section2),
+  EXPECT_EQ(Describe(cache.Ask("host.example.", kTypeA, Recursion::kDesired, LookupKind::kFull)->Section2),
             "host.example. 1 10.0.0.2, host.example. 1 10.0.0.1");
 }
 

@@ -8,11 +8,7 @@
 namespace vell {
 namespace {
 
-RecordPtr Named(const std::string& name) {
-  auto record = std::make_shared<clDNSRecord>();
-  record->Name = name;
-  return record;
-}
+RecordPtr Named(const std::string& name) { return MakeRecordWithoutTTL(Lifetime::kLearnt, name, 0, ""); }
 
 class AnswerTest : public ::testing::Test {
  protected:

@@ -102,12 +102,8 @@ TEST_F(AnswerTest, RoundRobinRunsEndAtTheHundredthRecord) {
 }
 
 TEST_F(AnswerTest, AnExpiredRecordIsWrittenWithTtlZero) {
-  auto record = std::make_shared<clDNSRecord>();
-  record->Name = "old.example.com.";
-  record->RecType = kTypeA;
-  record->Data = IPToData("192.0.2.30");
-  record->SetTTL(ctx.clock, 10);
-  zone->AddRec(record);
+  zone->AddRec(
+      MakeRecord(ctx.clock, Lifetime::kLearnt, "old.example.com.", kTypeA, IPToData("192.0.2.30"), 10));
   t.clock.AdvanceSeconds(60);
   EXPECT_EQ(Ask("old.example.com.", kTypeA).answer.at(0).ttl, 0);
 }

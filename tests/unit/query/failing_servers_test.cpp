@@ -142,7 +142,9 @@ TEST_F(ResolverTest, WithSpoofSecureRecordsOutsideTheAskedZoneAreNeitherUsedNorC
   for (const RecordPtr& cached : ctx.Cache.Records().items()) {
     EXPECT_THAT(cached->Name, Not(::testing::EndsWith("example.org.")));
   }
-  EXPECT_EQ(ctx.Cache.Ask("www.example.com.", kTypeA, true, true)->Section2.size(), 1u);
+  EXPECT_EQ(
+      ctx.Cache.Ask("www.example.com.", kTypeA, Recursion::kDesired, LookupKind::kQuick)->Section2.size(),
+      1u);
 }
 
 }  // namespace

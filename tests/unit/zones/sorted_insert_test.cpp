@@ -10,10 +10,7 @@ namespace vell {
 namespace {
 
 RecordPtr Rec(const std::string& name, int arrival) {
-  auto r = std::make_shared<clDNSRecord>();
-  r->Name = name;
-  r->Data = std::to_string(arrival);
-  return r;
+  return MakeRecordWithoutTTL(Lifetime::kLearnt, name, 0, std::to_string(arrival));
 }
 
 std::vector<std::string> Order(const SortedRecords& list) {

@@ -38,9 +38,11 @@ class ZoneTest : public ::testing::Test {
     return i == kNotFound ? nullptr : auth().Zones()[i].get();
   }
 
+  // The flags as bools, so that a test can loop over both values of each.
   std::shared_ptr<clDNSAnswer> Ask(const std::string& name, int16_t type, bool rd = false,
                                    bool quick = false) {
-    return auth().Ask(name, type, rd, quick);
+    return auth().Ask(name, type, rd ? Recursion::kDesired : Recursion::kNotDesired,
+                      quick ? LookupKind::kQuick : LookupKind::kFull);
   }
 
   static std::vector<std::string> Texts(const RecordList& records) {
