@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "dns/header.h"
 #include "core/ip.h"
+#include "dns/header.h"
 #include "dns/names.h"
 #include "dns/record_data.h"
 #include "dns/wire.h"

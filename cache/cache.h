@@ -14,7 +14,6 @@
 
 namespace vell {
 
-
 // Negative entries: the name exists but lacks type T (kNegativeType + T),
 // or the name does not exist (kNameErrorType).
 constexpr int16_t kNegativeType = 1000;

@@ -6,8 +6,8 @@
 
 #include "cache/cache.h"
 #include "core/env.h"
-#include "core/text.h"
 #include "core/ip.h"
+#include "core/text.h"
 #include "dns/record_data.h"
 #include "dns/record_lines.h"
 
@@ -19,8 +19,7 @@ constexpr char kRootHints[] = "named.root";
 constexpr char kLocalhost[] = "localhost.";
 constexpr char kLoopback[] = "127.0.0.1";
 
-RecordPtr PermanentRecord(const Env& ctx, const std::string& name, int16_t type,
-                          const std::string& data) {
+RecordPtr PermanentRecord(const Env& ctx, const std::string& name, int16_t type, const std::string& data) {
   return MakeRecord(ctx.clock, Lifetime::kPermanent, name, type, data, ctx.settings.HOSTSTTL);
 }
 

@@ -5,9 +5,9 @@
 
 #include "cache/cache.h"
 #include "core/env.h"
+#include "core/ip.h"
 #include "core/platform/atomic_file.h"
 #include "core/text.h"
-#include "core/ip.h"
 #include "dns/record_data.h"
 #include "dns/tables.h"
 

@@ -2,7 +2,6 @@
 
 #include <sys/stat.h>
 
-
 namespace vell {
 
 void LogWindow::Add(const std::string& line) {

@@ -39,9 +39,9 @@ void SupportReport::Report(std::string_view where, int number, std::string_view 
     WriteSupportFile(where, number, description, extra);
     if (state_.Interactive) {
       boxes_.Show("An error has occured in Vellion!\n\nModule: " + std::string(where) +
-                          "\nError:" + NumText(number) + " " + std::string(description) +
-                          "\n\nDetails are in " + Path("support.txt"),
-                      "Vellion");
+                      "\nError:" + NumText(number) + " " + std::string(description) + "\n\nDetails are in " +
+                      Path("support.txt"),
+                  "Vellion");
     }
   } catch (...) {
   }

@@ -19,8 +19,8 @@
 namespace vell {
 
 struct QueryContext {
-  QueryContext(Env& env, const std::vector<std::string>& local_ips, clDNSAuthData& auth_data, clDNSCache& cache,
-               std::mt19937& random, DnsSender& sender, SoaCheck& soa_check)
+  QueryContext(Env& env, const std::vector<std::string>& local_ips, clDNSAuthData& auth_data,
+               clDNSCache& cache, std::mt19937& random, DnsSender& sender, SoaCheck& soa_check)
       : env(env),
         clock(env.clock),
         settings(env.settings),

@@ -13,7 +13,8 @@ bool IsResponse(const std::string& msg) {
 
 }  // namespace
 
-DnsEndpoint::DnsEndpoint(Context& ctx, InboundHandler& inbound) : ctx_(ctx), inbound_(inbound), WSDNS2(ctx.loop) {
+DnsEndpoint::DnsEndpoint(Context& ctx, InboundHandler& inbound)
+    : ctx_(ctx), inbound_(inbound), WSDNS2(ctx.loop) {
   WSDNS2.OnDataArrival = [this](const Datagram& d) { OnWSDNS2(d); };
   WSDNS2.OnError = [this](int n, const std::string& t) { OnSocketError("MAIN-WS2 Error", n, t); };
 }

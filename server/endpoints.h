@@ -12,7 +12,8 @@
 namespace vell {
 
 struct Endpoints {
-  Endpoints(Context& ctx, InboundHandler& inbound) : dns(ctx, inbound), tcp(ctx, inbound), dhcp(ctx, inbound), reload(ctx) {}
+  Endpoints(Context& ctx, InboundHandler& inbound)
+      : dns(ctx, inbound), tcp(ctx, inbound), dhcp(ctx, inbound), reload(ctx) {}
 
   DnsEndpoint dns;
   TcpListener tcp;

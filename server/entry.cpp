@@ -8,11 +8,11 @@
 #include <functional>
 #include <iostream>
 
-#include "server/command_line.h"
-#include "server/context.h"
 #include "core/local_ips.h"
 #include "core/platform/kv_store.h"
 #include "core/platform/service_control.h"
+#include "server/command_line.h"
+#include "server/context.h"
 #include "server/server.h"
 
 namespace vell {
@@ -88,7 +88,8 @@ void RunUntilSignal(EventLoop& loop, const std::function<void()>& start, const s
 // service mode runs the server as the service.
 void Run(Context& ctx, const CommandLine& cl, ServiceControl& service, frmAlpha& form) {
   if (cl.command == "-n" && !ctx.settings.NTSERVICE) {
-    RunUntilSignal(ctx.loop, [&] { form.Begin(); }, [&] { form.QueryUnload(0); });
+    RunUntilSignal(
+        ctx.loop, [&] { form.Begin(); }, [&] { form.QueryUnload(0); });
     return;
   }
   if (cl.command == "-u") {
@@ -97,7 +98,8 @@ void Run(Context& ctx, const CommandLine& cl, ServiceControl& service, frmAlpha&
   }
   if (!ctx.settings.NTSERVICE) return;
   NameService(service, ctx.settings);
-  RunUntilSignal(ctx.loop, [&] { form.ServiceStart(); }, [&] { form.ServiceStop(); });
+  RunUntilSignal(
+      ctx.loop, [&] { form.ServiceStart(); }, [&] { form.ServiceStop(); });
 }
 
 }  // namespace

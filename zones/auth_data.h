@@ -14,7 +14,6 @@
 
 namespace vell {
 
-
 struct ZoneName {
   const std::string& operator()(const ZonePtr& z) const { return z->Name; }
 };

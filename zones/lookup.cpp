@@ -28,9 +28,15 @@ const clZone* SelectZone(const ZoneList& zones, std::string_view name) {
 
 class Lookup {
  public:
-  Lookup(Env& env, const std::vector<clLease>& leases, const clZone& zone, const std::string& name, int16_t type,
-         clDNSAnswer& answer)
-      : env_(env), leases_(leases), zone_(zone), records_(zone.Records), name_(name), type_(type), answer_(answer) {}
+  Lookup(Env& env, const std::vector<clLease>& leases, const clZone& zone, const std::string& name,
+         int16_t type, clDNSAnswer& answer)
+      : env_(env),
+        leases_(leases),
+        zone_(zone),
+        records_(zone.Records),
+        name_(name),
+        type_(type),
+        answer_(answer) {}
 
   void Run(Recursion RDFlag, LookupKind Quickie) {
     if (Delegated()) return;

@@ -6,9 +6,9 @@
 #include <map>
 #include <utility>
 
+#include "core/ip.h"
 #include "core/platform/atomic_file.h"
 #include "core/text.h"
-#include "core/ip.h"
 
 namespace vell {
 

@@ -12,7 +12,7 @@ namespace vell {
 
 // What the settings file needs besides the settings themselves.
 struct IniContext {
-  std::string path;                          // the program directory + "/vellion.ini"
+  std::string path;                           // the program directory + "/vellion.ini"
   const std::vector<std::string>* local_ips;  // default PRIMARYIP
   ErrorSink* errors;
 };

@@ -8,9 +8,9 @@
 #include <fstream>
 #include <string>
 
-#include "server/context.h"
-#include "fuzz_workspace.h"
 #include "core/platform/file_time.h"
+#include "fuzz_workspace.h"
+#include "server/context.h"
 
 namespace {
 

@@ -11,15 +11,15 @@
 #include <string>
 #include <vector>
 
-#include "server/context.h"
-#include "core/platform/message_box.h"
 #include "core/ip.h"
+#include "core/platform/message_box.h"
 #include "dns/record_data.h"
 #include "query/dispatch.h"
 #include "query/query_context.h"
 #include "query/request.h"
 #include "query/sender.h"
 #include "query/soa_check.h"
+#include "server/context.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <fstream>
 #include <string>
 
-#include "server/context.h"
 #include "fuzz_workspace.h"
+#include "server/context.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <memory>
 #include <string>
 
-#include "loop_runner.h"
 #include "core/platform/event_loop.h"
 #include "core/platform/socket.h"
+#include "loop_runner.h"
 
 namespace vell {
 namespace {

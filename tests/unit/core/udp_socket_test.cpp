@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "loop_runner.h"
 #include "core/platform/event_loop.h"
 #include "core/platform/socket.h"
+#include "loop_runner.h"
 
 namespace vell {
 namespace {
