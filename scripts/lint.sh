@@ -12,9 +12,12 @@ mapfile -t sources < <(git ls-files '*.cpp' '*.h' | grep -vE '^tests/fuzz/corpus
 clang-format --dry-run --Werror "${sources[@]}"
 
 folders=$(sed -n 's/^\([a-z_]*\):.*/\1/p' layers.txt | paste -sd'|')
-run-clang-tidy -p "$build" -quiet -warnings-as-errors='*' "^$(pwd)/($folders)/" >"$build/clang-tidy.log" 2>&1 || {
-  grep -E 'warning:|error:' "$build/clang-tidy.log" | sort -u
-  echo "clang-tidy found the warnings above"
+ours="^$(pwd)/($folders)/"
+run-clang-tidy -p "$build" -quiet -header-filter="$ours" "$ours" >"$build/clang-tidy.log" 2>&1 || true
+# Only findings in our own files count (the counts of suppressed findings in
+# system headers do not); the tool colours its output.
+if sed 's/\x1b\[[0-9;]*m//g' "$build/clang-tidy.log" | grep -E '^/.*: (warning|error): ' | sort -u | grep .; then
+  echo "clang-tidy found the findings above"
   exit 1
-}
+fi
 echo "lint passed"
