@@ -19,10 +19,6 @@ std::string_view Body(std::string_view message) {
   return message.substr(std::min(message.size(), header::kSize));
 }
 
-unsigned OctetAt(std::string_view message, size_t i) {
-  return i < message.size() ? static_cast<unsigned char>(message[i]) : 0;
-}
-
 // False when the message ends before QTYPE and QCLASS; the name read stays.
 bool ReadQuestion(ErrorSink& sink, std::string_view message, std::string_view& rest, Question& question) {
   question.name = ExtractName(sink, message, rest, true);
@@ -130,12 +126,11 @@ class Decoder {
 
 Header ReadHeader(std::string_view message) {
   Header h;
-  std::string_view id = message;
-  h.id = GetUInt(id, false);
-  h.flags1 = OctetAt(message, header::kFlags1);
-  h.flags2 = OctetAt(message, header::kFlags2);
-  std::string_view counts = message.substr(std::min(message.size(), header::kQdCount));
-  for (int16_t* count : {&h.qdcount, &h.ancount, &h.nscount, &h.arcount}) *count = GetInt(counts, true);
+  h.id = GetUInt(message, true);
+  const int32_t flags = GetUInt(message, true);
+  h.flags1 = static_cast<unsigned>(flags) >> 8;
+  h.flags2 = static_cast<unsigned>(flags) & 0xFF;
+  for (int16_t* count : {&h.qdcount, &h.ancount, &h.nscount, &h.arcount}) *count = GetInt(message, true);
   return h;
 }
 

@@ -24,7 +24,7 @@ struct Question {
   int16_t qclass = 0;
 };
 
-// The 12 header octets. Octets missing from a short message read as 0.
+// The 12 header octets. Fields missing from a short message read as 0.
 struct Header {
   int32_t id = 0;  // unsigned, 0..65535
   unsigned flags1 = 0;

@@ -38,19 +38,18 @@ void LogHeader(QueryContext& ctx, const Message& m, const clDNSAnswer& answer) {
       (answer.AA || ctx.settings.RECURSIONOUT)) {
     ctx.log.AddLine(2, "-> Answer: No Matching Records exist!");
   }
-  if (answer.RCode != header::kRCodeNoError)
+  if (answer.RCode != header::kRCodeNoError) {
     ctx.log.AddLine(2, "-> Header: " + RCodeN(ctx.errors, answer.RCode));
+  }
 }
 
-// Keeps the records of a stored type.
+// Keeps the records of a stored type and logs every one.
 void TakeSection(QueryContext& ctx, int16_t section, std::vector<WireRecord>& records, clDNSAnswer& answer) {
   const bool log = ctx.log.Writes(3);
   for (WireRecord& r : records) {
-    const bool keep = IsStoredType(r.type);
-    if (!keep && !log) continue;
     const RecordPtr record = MakeRecord(ctx.clock, Lifetime::kLearnt, std::move(r.name), r.type,
                                         std::move(r.data), std::min(r.ttl, kMaxTTL));
-    if (keep) answer.Section(section)->push_back(record);
+    if (IsStoredType(record->RecType)) answer.Section(section)->push_back(record);
     if (log) ctx.log.AddLine(3, "-> " + std::string(SectionNames(section)) + ": " + RecText(*record));
   }
 }

@@ -65,7 +65,7 @@ TEST_F(DispatchTest, EveryQueryCountsInItsSecond) {
 
 TEST_F(DispatchTest, NotifyIsLoggedOnlyForSoaAndNeverAnswered) {
   ProcDNSRequest(q, "10.0.0.5", 53, Query(7, "example.com.", kTypeSOA, 1, 0x20));
-  ProcDNSRequest(q, "10.0.0.5", 53, Query(8, "example.com.", kTypeA, 1, 0x20));
+  ProcDNSRequest(q, "10.0.0.5", 53, Query(8, "example.net.", kTypeA, 1, 0x20));
   EXPECT_TRUE(sender.answers.empty());
   EXPECT_THAT(Logged(), ElementsAre("Zone Update Notification from 10.0.0.5 about example.com."));
 }

@@ -47,7 +47,8 @@ TEST_F(FailingServersTest, LameReferralsAreLoggedAndForgottenFailingServersDropp
   EXPECT_THAT(std::set<std::string>(asked.begin() + 1, asked.end()),
               ElementsAre("198.51.100.2", "198.51.100.4", "198.51.100.6"));
   EXPECT_THAT(Logged(), IsSupersetOf({"** Error: Lame delegation for com. on a.gtld. (198.51.100.2)",
-                                      "** Error: Lame delegation for com. on b.gtld. (198.51.100.4)"}));
+                                      "** Error: Lame delegation for com. on b.gtld. (198.51.100.4)",
+                                      "-> Header: Server Failure."}));
   EXPECT_FALSE(CachedNS("com.", "a.gtld."));
   EXPECT_FALSE(CachedNS("com.", "b.gtld."));
   EXPECT_EQ(ClientReply().header.RCode(), 2);
@@ -113,6 +114,7 @@ TEST_F(ForwardingTest, ForwardersAreAskedWithRecursionDesiredAndTheirAnswerIsFin
   const Message r = ClientReply();
   EXPECT_EQ(r.header.RCode(), 0);
   EXPECT_TRUE(r.answer.empty());
+  EXPECT_THAT(Logged(), Contains("-> Answer: No Matching Records exist!"));
   EXPECT_EQ(sender.requests.size(), 1u);
 }
 

@@ -9,10 +9,11 @@ namespace {
 
 using ::testing::ElementsAre;
 
-// A response to an A question for www.example.org. with id 0x0777.
+// A response to an A question for www.example.org. with id 0x0777; the
+// question comes twice, and the second is read past.
 std::string Response(int an, int ns, int ar, const std::string& records, int flags1 = 0x84) {
-  return Octets({0x07, 0x77,  flags1, 0x00,      0, 1,     0, an, 0, ns, 0, ar,
-                 3,    "www", 7,      "example", 3, "org", 0, 0,  1, 0,  1}) +
+  return Octets({0x07,      0x77, flags1, 0x00, 0, 2, 0, an, 0,    ns, 0, ar, 3, "www", 7,
+                 "example", 3,    "org",  0,    0, 1, 0, 1,  0xC0, 12, 0, 1,  0, 1}) +
          records;
 }
 
