@@ -72,6 +72,8 @@ class UdpSocket {
 
   std::function<void(const Datagram&)> OnDataArrival;
   std::function<void(int number, const std::string& text)> OnError;
+  // A datagram of QueueTo that could not leave; OnError when not set.
+  std::function<void(int number, const std::string& text)> OnSendError;
 
  private:
   struct Impl;
