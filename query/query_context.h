@@ -22,9 +22,9 @@
 namespace vell {
 
 struct QueryContext {
-  QueryContext(Env& env, const std::vector<std::string>& local_ips, clDNSAuthData& auth_data,
-               clDNSCache& cache, std::mt19937& random, DnsSender& sender, SoaCheck& soa_check,
-               std::function<void()> activity = [] {})
+  QueryContext(
+      Env& env, const std::vector<std::string>& local_ips, clDNSAuthData& auth_data, clDNSCache& cache,
+      std::mt19937& random, DnsSender& sender, SoaCheck& soa_check, std::function<void()> activity = [] {})
       : env(env),
         clock(env.clock),
         settings(env.settings),

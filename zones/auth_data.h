@@ -40,8 +40,8 @@ class clDNSAuthData {
   // Serves an AXFR request for ZName from FromIP: the whole zone, SOA first
   // and last, one record per message or (MSType) many per message; or the
   // refusal. Every message goes to Winsock.
-  void ZoneTransfer(int32_t ReqID, bool ReqRD, const std::string& ZName, bool MSType, const std::string& FromIP,
-                    TransferSink& Winsock);
+  void ZoneTransfer(int32_t ReqID, bool ReqRD, const std::string& ZName, bool MSType,
+                    const std::string& FromIP, TransferSink& Winsock);
 
   // Zone files of the data directory.
   void LoadZone(const std::string& ZoneName, double ZoneTTL, DateTime FILETIME = kNoFileTime);

@@ -104,8 +104,9 @@ void clDNSAuthData::ZoneTransfer(int32_t ReqID, bool ReqRD, const std::string& Z
     const TransferRequest req{ReqID, ReqRD, ZName};
     const size_t found = ZoneFind(ZName);
     const clZone* zone = found == kNotFound ? nullptr : zones_[found].get();
-    const bool allowed = zone != nullptr && (!zone->Secure || std::find(zone->Slaves.begin(), zone->Slaves.end(),
-                                                                        FromIP) != zone->Slaves.end());
+    const bool allowed =
+        zone != nullptr &&
+        (!zone->Secure || std::find(zone->Slaves.begin(), zone->Slaves.end(), FromIP) != zone->Slaves.end());
     const std::optional<size_t> soa = allowed ? FindSoa(*zone, ZName) : std::nullopt;
     if (!soa) {
       env_.log.AddLine(0, "Sending answer to " + FromIP + " about Zone Transfer for " + ZName);
