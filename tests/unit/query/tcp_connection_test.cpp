@@ -70,6 +70,7 @@ TEST_F(TcpConnectionTest, EachRequestGetsItsOutcome) {
 
 TEST_F(TcpConnectionTest, TransfersSendTheSoaFirstAndLastInEitherFormat) {
   zone->Secure = false;
+  Add(zone, "a.example.com.", kTypeA, "192.0.2.9");  // the SOA is not the zone's first record
   for (int i = 0; i < 120; ++i) Add(zone, "h" + std::to_string(i) + ".example.com.", kTypeTXT, "\x05hello");
   std::vector<std::string> expected{"example.com. 6"};
   for (const auto& r : zone->Records.items()) {
