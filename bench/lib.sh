@@ -59,7 +59,7 @@ wait_udp() {
 }
 
 # bench_setup PACKAGE...: installs the peers, builds a Release vellmain in
-# build-bench, and makes $work, a scratch directory removed on exit together
+# build-bench (unless VELL_BIN names a vellmain already built), and makes $work, a scratch directory removed on exit together
 # with every process started through spawn (stopped by process id).
 bench_setup() {
   local p
@@ -67,7 +67,7 @@ bench_setup() {
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" ||
       DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$p" >/dev/null
   done
-  scripts/build.sh build-bench -DCMAKE_BUILD_TYPE=Release -DVELL_BENCH=OFF
+  [ -n "${VELL_BIN:-}" ] || scripts/build.sh build-bench -DCMAKE_BUILD_TYPE=Release -DVELL_BENCH=OFF
   work=$(mktemp -d)
   pids=()
   trap bench_cleanup EXIT

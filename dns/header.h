@@ -31,6 +31,7 @@ constexpr int16_t kRCodeNoError = 0;
 constexpr int16_t kRCodeServerFailure = 2;
 constexpr int16_t kRCodeNameError = 3;
 constexpr int16_t kRCodeNotImplemented = 4;
+constexpr int16_t kRCodeRefused = 5;
 
 // Opcodes. The server acts on queries and NOTIFY; the others are named in
 // the log.

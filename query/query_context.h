@@ -1,9 +1,11 @@
 // What query processing works with: the base facilities, the machine's
 // addresses, the authoritative data and the cache to answer from, where
 // messages leave, the transfer client's SOA check, and the query layer's
-// own state (the active requests and the outgoing query identifiers).
+// own state (the active requests, the outgoing query identifiers and the
+// TCP connection handlers).
 #pragma once
 
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -14,13 +16,15 @@
 #include "query/request_queue.h"
 #include "query/sender.h"
 #include "query/soa_check.h"
+#include "query/tcp_connection.h"
 #include "zones/auth_data.h"
 
 namespace vell {
 
 struct QueryContext {
-  QueryContext(Env& env, const std::vector<std::string>& local_ips, clDNSAuthData& auth_data,
-               clDNSCache& cache, std::mt19937& random, DnsSender& sender, SoaCheck& soa_check)
+  QueryContext(
+      Env& env, const std::vector<std::string>& local_ips, clDNSAuthData& auth_data, clDNSCache& cache,
+      std::mt19937& random, DnsSender& sender, SoaCheck& soa_check, std::function<void()> activity = [] {})
       : env(env),
         clock(env.clock),
         settings(env.settings),
@@ -32,7 +36,8 @@ struct QueryContext {
         Cache(cache),
         Random(random),
         sender(sender),
-        soa_check(soa_check) {}
+        soa_check(soa_check),
+        TCPcon(*this, std::move(activity)) {}
   QueryContext(const QueryContext&) = delete;
   QueryContext& operator=(const QueryContext&) = delete;
 
@@ -55,6 +60,8 @@ struct QueryContext {
   RequestQueue Requests{*this};
   // Identifiers of the queries sent to other servers.
   QueryIdCounter QueryIds;
+  // The TCP connection handlers; activity on them shows in the tray.
+  TcpHandlers TCPcon;
 };
 
 }  // namespace vell

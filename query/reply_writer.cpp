@@ -8,6 +8,7 @@
 #include "dns/message.h"
 #include "dns/names.h"
 #include "dns/record_data.h"
+#include "dns/record_wire.h"
 #include "dns/tables.h"
 #include "dns/wire.h"
 #include "query/query_context.h"
@@ -49,44 +50,13 @@ std::vector<size_t> RoundRobin(const RecordList& section) {
   return order;
 }
 
-// The RDATA of record, its names compressed against message as it stands.
-std::string RData(ErrorSink& sink, std::string_view message, const clDNSRecord& record) {
-  const std::string_view data = record.Data;
-  switch (record.RecType) {
-    case kTypeNS:
-    case kTypeCNAME:
-    case kTypePTR:
-      return ZipName(sink, message, data);
-    case kTypeSOA: {
-      const size_t end1 = data.find('\0');
-      const size_t end2 = end1 == std::string_view::npos ? end1 : data.find('\0', end1 + 1);
-      const std::string_view primary = data.substr(0, end1);
-      const std::string_view mailbox =
-          end1 == std::string_view::npos ? "" : data.substr(end1 + 1, end2 - end1 - 1);
-      const std::string_view numbers = end2 == std::string_view::npos ? "" : data.substr(end2 + 1);
-      std::string rdata = ZipName(sink, message, primary);
-      rdata += ZipName(sink, message, mailbox);
-      rdata += numbers;
-      return rdata;
-    }
-    case kTypeMX:
-      return std::string(data.substr(0, 2)) +=
-             ZipName(sink, message, data.substr(std::min<size_t>(2, data.size())));
-    case kTypeSRV:
-      return std::string(data.substr(0, 6)) +=
-             ZipName(sink, message, data.substr(std::min<size_t>(6, data.size())));
-    default:
-      return record.Data;
-  }
-}
-
 void WriteRecord(QueryContext& ctx, std::string& message, int section, const clDNSRecord& record) {
   message += ZipName(ctx.errors, message, record.Name);
   message += MakeInt(record.RecType);
   message += MakeInt(kClassIN);  // whatever the question's class
   const int32_t ttl = record.TTL(ctx.clock);
   message += MakeLong(ctx.errors, ttl < 0 ? 0 : ttl);
-  const std::string rdata = RData(ctx.errors, message, record);
+  const std::string rdata = WireRData(ctx.errors, message, record);
   message += MakeInt(static_cast<int32_t>(rdata.size()));
   message += rdata;
   if (ctx.log.Writes(1)) {

@@ -173,10 +173,9 @@ void clDNSRequest::Deliver(const std::string& message) const {
     ctx_.sender.SendAnswer(udp->ip, udp->port, message);
     return;
   }
-  // A TCP query is answered through its connection handler: the ctlZT whose
-  // ConID is the TcpClient's connection, while it is busy. No handler exists
-  // yet, so none matches and the reply is dropped, as for a connection that
-  // has closed.
+  // A TCP query is answered through the connection that asked, while it is
+  // open; otherwise the reply is dropped.
+  if (const auto* tcp = std::get_if<TcpClient>(&Origin)) ctx_.TCPcon.SendAnswer(tcp->connection, message);
 }
 
 }  // namespace vell

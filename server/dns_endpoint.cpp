@@ -28,6 +28,11 @@ bool DnsEndpoint::Open(const std::string& address) {
   }
   socket->OnDataArrival = [this](const Datagram& d) { OnWSDNS(d); };
   socket->OnError = [this](int n, const std::string& t) { OnSocketError("MAIN-WS Error", n, t); };
+  // A reply that could not leave fails SendAnswer, even when it left with a
+  // batch after SendAnswer had returned.
+  socket->OnSendError = [this](int n, const std::string& t) {
+    Trap(ctx_.errors, "frmAlpha SendAnswer", [&] { throw SocketError(n, t); });
+  };
   WSDNS = std::move(socket);
   return true;
 }

@@ -16,7 +16,8 @@ struct Server {
   explicit Server(Context& ctx)
       : services(ctx, query),
         endpoints(ctx, services),
-        query(ctx.env, ctx.LocalIPs, ctx.AuthData, ctx.Cache, ctx.Random, endpoints.dns, soa_check),
+        query(ctx.env, ctx.LocalIPs, ctx.AuthData, ctx.Cache, ctx.Random, endpoints.dns, soa_check,
+              [&ctx] { ctx.tray.DoTray(1); }),
         form(ctx, services, endpoints) {}
   Server(const Server&) = delete;
   Server& operator=(const Server&) = delete;

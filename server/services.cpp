@@ -15,8 +15,10 @@ void Services::ProcDNSAnswer(const std::string& ip, const std::string& msg) {
 // The flood guard is off until its subsystem exists (BOMBLEVEL 0 behaviour).
 bool Services::FloodBlocked(const std::string&) { return false; }
 
-// Connections are left unanswered until the TCP handlers exist.
-bool Services::AcceptConnection(TcpSocket&, int) { return false; }
+bool Services::AcceptConnection(TcpSocket& listener, int request_id) {
+  query_.TCPcon.Accept(listener, request_id);
+  return true;
+}
 
 // DHCP requests are dropped until the DHCP server exists.
 void Services::Arrival(int, const std::string&, std::string&) {}

@@ -10,6 +10,7 @@
 #include "dhcp/lease.h"
 #include "dns/answer.h"
 #include "dns/sorted_list.h"
+#include "zones/transfer_sink.h"
 #include "zones/zone.h"
 
 namespace vell {
@@ -35,6 +36,12 @@ class clDNSAuthData {
   // The authoritative lookup; always a new answer.
   std::shared_ptr<clDNSAnswer> Ask(const std::string& ReqName, int16_t ReqType, Recursion RDFlag,
                                    LookupKind Quickie);
+
+  // Serves an AXFR request for ZName from FromIP: the whole zone, SOA first
+  // and last, one record per message or (MSType) many per message; or the
+  // refusal. Every message goes to Winsock.
+  void ZoneTransfer(int32_t ReqID, bool ReqRD, const std::string& ZName, bool MSType,
+                    const std::string& FromIP, TransferSink& Winsock);
 
   // Zone files of the data directory.
   void LoadZone(const std::string& ZoneName, double ZoneTTL, DateTime FILETIME = kNoFileTime);

@@ -4,6 +4,7 @@
 // place. A socket must not outlive its loop.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -71,6 +72,8 @@ class UdpSocket {
 
   std::function<void(const Datagram&)> OnDataArrival;
   std::function<void(int number, const std::string& text)> OnError;
+  // A datagram of QueueTo that could not leave; OnError when not set.
+  std::function<void(int number, const std::string& text)> OnSendError;
 
  private:
   struct Impl;
@@ -93,6 +96,8 @@ class TcpSocket {
   void Connect(const std::string& host, uint16_t port);
   // Appends octets to the stream, in order.
   void Send(const std::string& data);
+  // Octets handed to Send that the kernel has not taken yet.
+  size_t PendingOutput() const;
   void Close();
 
   uint16_t LocalPort() const;

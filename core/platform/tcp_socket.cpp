@@ -213,6 +213,8 @@ void TcpSocket::Send(const std::string& data) {
   s.UpdateInterest();
 }
 
+size_t TcpSocket::PendingOutput() const { return impl_->out.size() - impl_->out_pos; }
+
 void TcpSocket::Close() { impl_->Close(); }
 
 uint16_t TcpSocket::LocalPort() const { return impl_->LocalPort(); }

@@ -103,7 +103,9 @@ void UdpSocket::Impl::Flush() {
       // The failed reply is lost; the others still go.
       const int err = sent < 0 ? errno : EAGAIN;
       ++done;
-      if (!RaiseError(err)) break;
+      const int number = WinsockErrorNumber(err, true);
+      auto handler = owner != nullptr && owner->OnSendError ? &UdpSocket::OnSendError : &UdpSocket::OnError;
+      if (!Raise(handler, number, WinsockErrorText(number))) break;
     } else {
       done += static_cast<size_t>(sent);
     }

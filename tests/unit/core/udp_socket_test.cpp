@@ -69,6 +69,26 @@ TEST_F(UdpSocketTest, RepliesQueuedDuringABatchAllLeaveInOrder) {
   EXPECT_EQ(replies.back(), "direct");
 }
 
+TEST_F(UdpSocketTest, AQueuedReplyThatCannotLeaveIsASendErrorAndTheOthersStillGo) {
+  std::vector<int> send_errors;
+  int other_errors = 0;
+  server.OnSendError = [&](int number, const std::string&) { send_errors.push_back(number); };
+  server.OnError = [&](int, const std::string&) { ++other_errors; };
+  server.OnDataArrival = [this](const Datagram& d) {
+    server.QueueTo(kLoopback, 0, "nowhere");  // port 0 is refused by the kernel
+    server.QueueTo(d.host, d.port, "re:" + d.data);
+  };
+  UdpSocket client(loop);
+  client.Bind(0, kLoopback);
+  std::vector<std::string> replies;
+  client.OnDataArrival = [&](const Datagram& d) { replies.push_back(d.data); };
+  client.SendTo(kLoopback, server.LocalPort(), "q");
+  ASSERT_TRUE(RunUntil(loop, [&] { return replies.size() == 1; }));
+  EXPECT_EQ(replies[0], "re:q");
+  EXPECT_EQ(send_errors.size(), 1u);
+  EXPECT_EQ(other_errors, 0);
+}
+
 TEST_F(UdpSocketTest, UnboundSocketGetsAnEphemeralPortOnFirstSendAndReceivesReplies) {
   UdpSocket client(loop);
   EXPECT_EQ(client.State(), kSockClosed);

@@ -1,0 +1,190 @@
+#include "query/tcp_connection.h"
+
+#include <string_view>
+
+#include "core/text.h"
+#include "dns/header.h"
+#include "dns/message.h"
+#include "dns/names.h"
+#include "dns/record_data.h"
+#include "dns/tables.h"
+#include "dns/wire.h"
+#include "query/query_context.h"
+
+namespace vell {
+
+namespace {
+
+constexpr int kTimerMs = 30000;
+constexpr int16_t kTickSeconds = 30;
+constexpr int16_t kIdleSeconds = 60;
+constexpr int16_t kTransferIdleSeconds = 600;
+constexpr int16_t kTypeAXFR = 252;
+
+// A transfer request asks for many records per message when exactly "MS"
+// follows the question.
+bool HasMsTrailer(const std::string& msg) {
+  RecordingErrorSink ignored;  // the question was read already; its faults are reported there
+  std::string_view rest = std::string_view(msg).substr(header::kSize);
+  ExtractName(ignored, msg, rest, true);
+  return rest.size() == 6 && rest.substr(4) == "MS";
+}
+
+}  // namespace
+
+ctlZT::ctlZT(QueryContext& ctx, int32_t& connections)
+    : ctx_(ctx), connections_(connections), socket_(std::make_unique<TcpSocket>(ctx.env.loop)) {
+  timer_ = ctx_.env.loop.AddTimer(kTimerMs, [this] { TimerTick(); });
+}
+
+ctlZT::~ctlZT() { ctx_.env.loop.RemoveTimer(timer_); }
+
+void ctlZT::Accept(TcpSocket& listener, int request_id) {
+  Trap(ctx_.errors, "ctlZT Accept", [&] {
+    ConID = ++connections_;
+    buffer_.clear();
+    Busy = true;
+    idle_ = kIdleSeconds;
+    ctx_.env.loop.EnableTimer(timer_, true);
+    // A fresh socket per connection: output of the previous one that is
+    // still draining is not mixed in.
+    socket_ = std::make_unique<TcpSocket>(ctx_.env.loop);
+    socket_->OnDataArrival = [this](const std::string& data) { DataArrival(data); };
+    socket_->OnClose = [this] { OnPeerClose(); };
+    socket_->OnError = [this](int number, const std::string& text) { OnError(number, text); };
+    socket_->Accept(listener, request_id);
+    ip_ = socket_->RemoteHostIP();
+  });
+}
+
+void ctlZT::DataArrival(const std::string& data) {
+  Trap(ctx_.errors, "ctlZT DataArrival", [&] {
+    buffer_ += data;
+    idle_ = kIdleSeconds;
+    ip_ = socket_->RemoteHostIP();
+    ctx_.TCPcon.Activity();
+    size_t pos = 0;
+    while (Busy && pos < buffer_.size()) {
+      std::string_view prefix = std::string_view(buffer_).substr(pos);
+      const auto length = static_cast<size_t>(GetInt(prefix, false));
+      if (buffer_.size() - pos < length + 2) break;
+      const std::string msg = buffer_.substr(pos + 2, length);
+      pos += length + 2;
+      if (msg.size() > header::kSize) ProcReq(msg);
+    }
+    // A close inside ProcReq has emptied the buffer already.
+    buffer_.erase(0, std::min(pos, buffer_.size()));
+    ctx_.Requests.ProcRequestQue();
+  });
+}
+
+void ctlZT::ProcReq(const std::string& msg) {
+  Trap(ctx_.errors, "ctlZT ProcReq", [&] {
+    if ((ReadHeader(msg).flags1 & header::kQR) != 0) return;
+    ctx_.state.CountRequest(ctx_.Now());
+    const ParsedQuery query = ParseQuestion(ctx_.errors, msg);
+    if (query.header.qdcount == 0 || msg.size() <= header::kSize) return Incomplete();
+    const int opcode = query.header.OpCode();
+    // NOTIFY over TCP is not served (yet): like every other opcode but query.
+    if (opcode != header::kOpQuery) {
+      ctx_.log.AddLine(0, OpCodeN(opcode) + " from " + ip_ + " (TCP)");
+      return NotImplemented(msg, OpCodeN(opcode));
+    }
+    if (!query.question) return Incomplete();
+    const Question& q = *query.question;
+    if (q.qclass != kClassIN && q.qclass != kClassANY) {
+      ctx_.log.AddLine(0, "DNS Request from " + ip_ + " for " + ClassN(q.qclass) + " (TCP)");
+      return NotImplemented(msg, ClassN(q.qclass));
+    }
+    if (q.type == kTypeAXFR) {
+      ctx_.log.AddLine(0, "Zone Transfer Request from " + ip_ + " for " + q.name);
+      idle_ = kTransferIdleSeconds;
+      if (Backlogged()) return;
+      ctx_.AuthData.ZoneTransfer(query.header.id, query.header.RD(), q.name, HasMsTrailer(msg), ip_, *this);
+      return;
+    }
+    const std::string topic = TypeN(q.type) + "-record for " + q.name;
+    ctx_.log.AddLine(0, "Request from " + ip_ + " for " + topic + " (TCP)");
+    if (!IsStoredType(q.type) && q.type != kTypeANY) return NotImplemented(msg, topic);
+    idle_ = kIdleSeconds;
+    ctx_.Requests.QueTCPRequest(query.header.id, query.header.RD(), q.name, q.type, q.qclass, ip_, ConID);
+  });
+}
+
+void ctlZT::Incomplete() { ctx_.log.AddLine(0, "Incomplete DNS Request from " + ip_ + " (TCP)"); }
+
+// The request sent back with QR set and RCODE 4 (RA clear), everything else
+// as received.
+void ctlZT::NotImplemented(const std::string& msg, const std::string& topic) {
+  ctx_.log.AddLine(0, "Sending answer to " + ip_ + " about " + topic);
+  ctx_.log.AddLine(0, "-> Header: Not implemented.");
+  std::string reply = msg;
+  reply[header::kFlags1] = static_cast<char>(reply[header::kFlags1] | header::kQR);
+  reply[header::kFlags2] = static_cast<char>(header::kRCodeNotImplemented);
+  SendMessage(reply);
+}
+
+void ctlZT::SendAnswer(const std::string& msg) {
+  Trap(ctx_.errors, "ctlZT SendAnswer", [&] {
+    idle_ = kIdleSeconds;
+    if (!Backlogged()) SendMessage(msg);
+  });
+}
+
+bool ctlZT::SendMessage(const std::string& msg) {
+  try {
+    socket_->Send(MakeInt(static_cast<int32_t>(msg.size())) + msg);
+    ctx_.TCPcon.Activity();
+    return true;
+  } catch (const SocketError& e) {
+    ctx_.log.AddLine(0, "ctlZT-WS Error" + NumText(e.Number()) + " " + e.what());
+    return false;
+  }
+}
+
+bool ctlZT::Backlogged() {
+  if (socket_->PendingOutput() <= kMaxPendingOutput) return false;
+  Free();
+  return true;
+}
+
+void ctlZT::TimerTick() {
+  idle_ = static_cast<int16_t>(idle_ - kTickSeconds);
+  if (idle_ < 1) Free();
+}
+
+void ctlZT::OnPeerClose() {
+  // A peer that closed its side right after asking still gets what was
+  // queued for it; the idle allowance ends the connection after that.
+  if (socket_->PendingOutput() == 0) Free();
+}
+
+void ctlZT::OnError(int number, const std::string& text) {
+  Trap(ctx_.errors, "ctlZT DataArrival", [&] {
+    Free();
+    if (number != kWsaConnReset) throw SocketError(number, text);
+  });
+}
+
+void ctlZT::Free() {
+  ctx_.env.loop.EnableTimer(timer_, false);
+  socket_->Close();
+  buffer_.clear();
+  Busy = false;
+}
+
+void TcpHandlers::Accept(TcpSocket& listener, int request_id) {
+  for (const auto& handler : TCPcon) {
+    if (!handler->Busy) return handler->Accept(listener, request_id);
+  }
+  TCPcon.push_back(std::make_unique<ctlZT>(ctx_, connections_));
+  TCPcon.back()->Accept(listener, request_id);
+}
+
+void TcpHandlers::SendAnswer(int32_t con_id, const std::string& msg) {
+  for (const auto& handler : TCPcon) {
+    if (handler->Busy && handler->ConID == con_id) return handler->SendAnswer(msg);
+  }
+}
+
+}  // namespace vell

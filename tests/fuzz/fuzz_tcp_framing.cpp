@@ -1,0 +1,78 @@
+// Feeds any octets to a TCP connection handler as one stream, once whole and
+// once cut where the input's first octets say. Nothing may crash, and both
+// ways must log the same lines and count the same requests.
+#include <stdlib.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/platform/message_box.h"
+#include "query/query_context.h"
+#include "query/tcp_connection.h"
+#include "server/context.h"
+
+namespace {
+
+using namespace vell;
+
+struct NoSender final : DnsSender {
+  void SendRequest(const std::string&, const std::string&) override {}
+  void SendAnswer(const std::string&, long, const std::string&) override {}
+};
+
+struct Server {
+  Server() {
+    const char* base = getenv("TMPDIR");
+    home = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/vell-fuzz-tcp-XXXXXX";
+    if (mkdtemp(home.data()) == nullptr) abort();
+    ctx = std::make_unique<Context>(clock, home, boxes, loop);
+    query = std::make_unique<QueryContext>(ctx->env, ctx->LocalIPs, ctx->AuthData, ctx->Cache, ctx->Random,
+                                           sender, soa_check);
+    ctx->log.KeepLog = true;
+  }
+  ~Server() {
+    query.reset();
+    ctx.reset();
+    std::filesystem::remove_all(home);
+  }
+  std::vector<std::string> Run(const std::vector<std::string>& pieces) {
+    ctx->log.LogBuffer.clear();
+    const double before = ctx->state.RequestCount;
+    ctlZT handler(*query, connections);  // unconnected: every send fails and is logged
+    handler.Busy = true;
+    for (const auto& piece : pieces) handler.DataArrival(piece);
+    std::vector<std::string> seen{std::to_string(ctx->state.RequestCount - before)};
+    for (const auto& line : ctx->log.LogBuffer) seen.push_back(line.substr(11));
+    return seen;
+  }
+
+  FakeClock clock{46000.5};
+  FakeMessageBoxes boxes;
+  EventLoop loop;
+  NoSender sender;
+  NoSoaCheck soa_check;
+  std::string home;
+  std::unique_ptr<Context> ctx;
+  std::unique_ptr<QueryContext> query;
+  int32_t connections = 0;
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static Server server;
+  if (size == 0) return 0;
+  server.clock.AdvanceSeconds(1);  // keeps the per-second counter from overflowing
+  const size_t cuts = std::min<size_t>(data[0] % 8, size - 1);
+  const std::string stream(reinterpret_cast<const char*>(data) + 1 + cuts, size - 1 - cuts);
+  std::vector<std::string> pieces;
+  size_t from = 0;
+  for (size_t i = 0; i < cuts; from = std::min(stream.size(), from + data[1 + i++])) {
+    pieces.push_back(stream.substr(from, std::min(stream.size(), from + data[1 + i]) - from));
+  }
+  pieces.push_back(stream.substr(from));
+  if (server.Run({stream}) != server.Run(pieces) || !server.query->Requests.Active().empty()) abort();
+  return 0;
+}

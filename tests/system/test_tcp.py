@@ -1,0 +1,127 @@
+"""DNS over TCP and zone transfers, seen from outside: dig, raw sockets,
+dnspython, and BIND as a secondary of one of our zones."""
+
+import os
+import signal
+import socket
+import struct
+import subprocess
+import tempfile
+import time
+
+import dns.message
+import dns.rcode
+import pytest
+from conftest import free_port
+from test_authoritative import raw_query
+
+ZONE = """\
+; Notify {slave}
+@       IN  SOA  ns1.example.com. admin.example.com. 2026120501 3600 600 86400 300
+@       IN  NS   ns1.example.com.
+@       IN  MX   10 mx
+ns1     IN  A    192.0.2.1
+www     IN  A    192.0.2.10
+www     IN  A    192.0.2.11
+alias   IN  CNAME www
+_sip._udp IN SRV 0 5 5060 mx
+txt     IN  TXT  "one" "two"
+"""
+NAMES = [("", "SOA"), ("", "NS"), ("", "MX"), ("ns1.", "A"), ("www.", "A"), ("alias.", "CNAME"),
+         ("_sip._udp.", "SRV"), ("txt.", "TXT")]
+
+
+def start_with_zone(start, home, slave):
+    os.makedirs(os.path.join(home, "data"))
+    with open(os.path.join(home, "data", "example.com.dns"), "wb") as f:
+        f.write(ZONE.format(slave=slave).replace("\n", "\r\n").encode())
+    server = start(["-n"])
+    assert server.wait_for("Loading DHCP Leases...")
+    return server
+
+
+def dig(port, *args):
+    return sorted(subprocess.run(["dig", "@127.0.0.1", "-p", str(port), "+short", "+time=2", "+tries=1", *args],
+                                 capture_output=True, text=True, timeout=10).stdout.split("\n"))
+
+
+def exchange(port, pieces, count):
+    """Sends the pieces apart; up to count framed replies (fewer if none come in 1 s)."""
+    with socket.create_connection(("127.0.0.1", port), timeout=1) as s:
+        s.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+        for piece in pieces:
+            s.sendall(piece)
+            time.sleep(0.1)
+        data = b""
+        while True:
+            try:
+                data += s.recv(65536) or b""
+            except socket.timeout:
+                break
+    replies = []
+    while len(data) >= 2 and len(replies) < count + 1:
+        n = struct.unpack(">H", data[:2])[0]
+        replies.append(dns.message.from_wire(data[2:2 + n]))
+        data = data[2 + n:]
+    return replies
+
+
+def test_tcp_answers_match_udp_answers_across_segments(home, start):
+    server = start_with_zone(start, home, "127.0.0.2")
+    for name, rdtype in NAMES:
+        assert dig(server.port, name + "example.com.", rdtype) != [""]
+        assert dig(server.port, "+tcp", name + "example.com.", rdtype) == dig(server.port, name + "example.com.", rdtype)
+    one, two = (raw_query(i, n, 1) for i, n in ((1, "www.example.com."), (2, "ns1.example.com.")))
+    stream = struct.pack(">H", len(one)) + one + struct.pack(">H", len(two)) + two
+    assert [r.id for r in exchange(server.port, [stream], 2)] == [1, 2]
+    assert [r.id for r in exchange(server.port, [stream[:1], stream[1:7], stream[7:len(one) + 2]], 1)] == [1]
+
+
+def test_transfer_outside_the_slaves_is_refused_with_the_question_only(home, start):
+    server = start_with_zone(start, home, "127.0.0.2")
+    query = dns.message.make_query("example.com.", "AXFR").to_wire()
+    [reply] = exchange(server.port, [struct.pack(">H", len(query)) + query], 1)
+    assert reply.id == struct.unpack(">H", query[:2])[0] and reply.rcode() == dns.rcode.REFUSED
+    assert [(str(q.name), q.rdtype) for q in reply.question] == [("example.com.", 252)]
+    assert reply.answer == reply.authority == reply.additional == []
+
+
+@pytest.fixture
+def named():
+    """named(primary_port) runs BIND as a secondary of example.com on 127.0.0.1; stopped by pid."""
+    procs, tmp = [], tempfile.TemporaryDirectory(prefix="vellion-named-")
+
+    def _start(primary):
+        port, conf = free_port(), os.path.join(tmp.name, "named.conf")
+        with open(conf, "w") as f:
+            f.write(f'options {{ directory "{tmp.name}"; pid-file "{tmp.name}/named.pid"; recursion no; '
+                    f'notify no; listen-on port {port} {{ 127.0.0.1; }}; listen-on-v6 {{ none; }}; }};\n'
+                    f'controls {{ }};\nzone "example.com" {{ type secondary; '
+                    f'primaries port {primary} {{ 127.0.0.1; }}; file "{tmp.name}/example.com.db"; }};\n')
+        os.chmod(tmp.name, 0o777)
+        user = ["-u", "bind"] if os.geteuid() == 0 else []
+        procs.append(subprocess.Popen(["named", "-g", "-n", "1", "-c", conf] + user,
+                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+        return port
+
+    yield _start
+    for proc in procs:
+        proc.send_signal(signal.SIGTERM)
+        try:
+            proc.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.wait()
+    tmp.cleanup()
+
+
+def test_bind_transfers_a_zone_and_answers_as_we_do(home, start, named):
+    server = start_with_zone(start, home, "127.0.0.1")
+    port = named(server.port)
+    for _ in range(100):
+        if dig(port, "example.com.", "SOA") != [""]:
+            break
+        time.sleep(0.2)
+    assert server.wait_for("Sending Zone Transfer to 127.0.0.1 for example.com.")
+    for name, rdtype in NAMES:
+        assert dig(port, name + "example.com.", rdtype) == dig(server.port, name + "example.com.", rdtype), name

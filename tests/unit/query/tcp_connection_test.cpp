@@ -1,0 +1,165 @@
+// DNS over TCP: ProcReq's outcomes, transfer formats and refusals, the idle
+// allowance and the output bound, on a loopback connection.
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "dns/names.h"
+#include "dns/wire.h"
+#include "loop_runner.h"
+#include "query_fixture.h"
+
+namespace vell::test {
+namespace {
+
+struct Sink final : TransferSink {
+  bool SendMessage(const std::string& msg) override { return sent.push_back(msg), sent.size() < fail_after; }
+  std::vector<std::string> sent;
+  size_t fail_after = SIZE_MAX;
+};
+
+class TcpConnectionTest : public QueryTest {
+ protected:
+  TcpConnectionTest() : zone(ExampleZone()) {
+    listener.Listen(0, "127.0.0.1");
+    listener.OnConnectionRequest = [this](int id) { q.TCPcon.Accept(listener, id); };
+    client.OnDataArrival = [this](const std::string& d) { got += d; };
+    client.Connect("127.0.0.1", listener.LocalPort());
+    EXPECT_TRUE(RunUntil(t.loop, [&] { return !q.TCPcon.TCPcon.empty(); }));
+  }
+  ctlZT& H() { return *q.TCPcon.TCPcon.at(0); }
+  ZonePtr zone;
+  TcpSocket listener{t.loop}, client{t.loop};
+  std::string got;
+};
+
+TEST_F(TcpConnectionTest, EachRequestGetsItsOutcome) {
+  const std::string a = Query(7, "example.com.", kTypeA);
+  auto with = [&](size_t at, char c) { return std::string(a).replace(at, 1, 1, c); };
+  struct Case {
+    std::string msg, log;  // log: the first line
+    bool not_implemented;
+    double counted;
+  } cases[] = {
+      {with(2, '\x81'), "", false, 0},
+      {with(5, 0), "Incomplete DNS Request from 127.0.0.1 (TCP)", false, 1},
+      {a.substr(0, a.size() - 3), "Incomplete DNS Request from 127.0.0.1 (TCP)", false, 1},
+      {with(2, 0x11), "Server Status Request from 127.0.0.1 (TCP)", true, 1},
+      {with(2, 0x21), "Notification Request from 127.0.0.1 (TCP)", true, 1},
+      {Query(7, "example.com.", kTypeA, kClassCHAOS),
+       "DNS Request from 127.0.0.1 for CHAOS class record (TCP)", true, 1},
+      {Query(7, "example.com.", 251), "Request from 127.0.0.1 for IXFR-record for example.com. (TCP)", true,
+       1},
+  };
+  for (const Case& c : cases) {
+    got.clear();
+    ctx.log.LogBuffer.clear();
+    const double before = ctx.state.RequestCount;
+    H().ProcReq(c.msg);
+    EXPECT_EQ(ctx.state.RequestCount - before, c.counted) << c.log;
+    EXPECT_EQ(Logged().empty() ? "" : Logged()[0], c.log);
+    std::string reply = c.msg;
+    reply[2] = static_cast<char>(reply[2] | 0x80);
+    reply[3] = 4;
+    if (c.not_implemented) {
+      EXPECT_TRUE(
+          RunUntil(t.loop, [&] { return got == MakeInt(static_cast<int32_t>(reply.size())) + reply; }));
+    }
+  }
+}
+
+TEST_F(TcpConnectionTest, TransfersSendTheSoaFirstAndLastInEitherFormat) {
+  zone->Secure = false;
+  Add(zone, "a.example.com.", kTypeA, "192.0.2.9");  // the SOA is not the zone's first record
+  for (int i = 0; i < 120; ++i) Add(zone, "h" + std::to_string(i) + ".example.com.", kTypeTXT, "\x05hello");
+  std::vector<std::string> expected{"example.com. 6"};
+  for (const auto& r : zone->Records.items()) {
+    if (r->RecType != kTypeSOA) expected.push_back(r->Name + " " + std::to_string(r->RecType));
+  }
+  expected.emplace_back("example.com. 6");
+  for (const bool multi : {false, true}) {
+    Sink sink;
+    q.AuthData.ZoneTransfer(0xBEEF, true, "example.com.", multi, "10.0.0.1", sink);
+    std::vector<std::string> seen;
+    for (const auto& m : sink.sent) {
+      const Message reply = ReadReply(m);
+      EXPECT_EQ(reply.header.id, 0xBEEF);
+      EXPECT_EQ(reply.header.flags1, 0x85u);
+      EXPECT_TRUE(multi ? m.size() > 1000 || &m == &sink.sent.back() : reply.answer.size() == 1);
+      EXPECT_LT(m.size(), 1100u);  // over 1000 by its last record at most
+      for (const auto& r : reply.answer) seen.push_back(r.name + " " + std::to_string(r.type));
+    }
+    EXPECT_EQ(seen, expected);
+  }
+  Sink failing;  // a send error abandons the rest
+  failing.fail_after = 2;
+  q.AuthData.ZoneTransfer(1, false, "example.com.", false, "10.0.0.1", failing);
+  EXPECT_EQ(failing.sent.size(), 2u);
+}
+
+TEST_F(TcpConnectionTest, TransfersAreRefusedBelowTheApexOrOutsideTheSlaves) {
+  zone->Slaves = {"10.0.0.2"};
+  const std::pair<std::string, std::string> cases[] = {{"example.com.", "10.0.0.3"},
+                                                       {"www.example.com.", "10.0.0.2"},
+                                                       {"ns1.example.com.", "10.0.0.2"},
+                                                       {"x.", ""}};
+  for (const auto& [name, from] : cases) {
+    Sink sink;
+    q.AuthData.ZoneTransfer(0x1234, true, name, false, from, sink);
+    EXPECT_EQ(sink.sent,
+              std::vector<std::string>{std::string("\x12\x34\x81\x05\0\x01\0\0\0\0\0\0", 12) +
+                                       ZipName(ctx.errors, "", name) + std::string("\0\xfc\0\x01", 4)});
+  }
+  Sink sink;
+  q.AuthData.ZoneTransfer(1, false, "example.com.", false, "10.0.0.2", sink);
+  EXPECT_EQ(sink.sent.size(), 4u);
+}
+
+size_t Frames(std::string_view s) {
+  size_t n = 0;
+  for (; s.size() >= 2 && s.size() >= 2 + static_cast<size_t>(GetUInt(s, false)); ++n)
+    s.remove_prefix(2 + GetUInt(s, false));
+  return n;
+}
+
+TEST_F(TcpConnectionTest, IdleAllowanceAndTheMsTrailer) {
+  zone->Secure = false;
+  const std::string axfr = Query(3, "example.com.", 252, 1, 0);
+  const std::pair<std::string, size_t> cases[] = {{"", 0}, {"MS", 1}, {"MSX", 4}, {"XMS", 4}};
+  for (const auto& [trailer, frames] : cases) {
+    got.clear();
+    if (!trailer.empty()) H().DataArrival(MakeInt(axfr.size() + trailer.size()) + axfr + trailer);
+    EXPECT_TRUE(RunUntil(t.loop, [&] { return Frames(got) == frames; })) << trailer;
+    for (int i = 0; i < (trailer.empty() ? 1 : 19); ++i) H().TimerTick();
+    EXPECT_TRUE(H().Busy);
+    H().TimerTick();
+    EXPECT_FALSE(H().Busy);
+    client.Close();  // the next connection reuses the handler
+    client.Connect("127.0.0.1", listener.LocalPort());
+    ASSERT_TRUE(RunUntil(t.loop, [&] { return H().Busy; }));
+  }
+  EXPECT_EQ(q.TCPcon.TCPcon.size(), 1u);
+  EXPECT_EQ(H().ConID, 5);
+}
+
+TEST_F(TcpConnectionTest, APeerThatStopsReadingIsNotGivenASecondTransfer) {
+  zone->Secure = false;
+  for (int i = 0; i < 40000; ++i)
+    Add(zone, "t" + std::to_string(i) + ".example.com.", kTypeTXT, std::string(201, 'x'));
+  client.OnDataArrival = nullptr;
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);  // never reads
+  const int small = 4096;
+  setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+  sockaddr_in to{AF_INET, htons(listener.LocalPort()), {htonl(INADDR_LOOPBACK)}, {}};
+  ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
+  ASSERT_TRUE(RunUntil(t.loop, [&] { return q.TCPcon.TCPcon.size() == 2 && q.TCPcon.TCPcon[1]->Busy; }));
+  const std::string axfr = Query(3, "example.com.", 252, 1, 0);
+  q.TCPcon.TCPcon[1]->DataArrival(MakeInt(axfr.size()) + axfr);
+  EXPECT_GT(q.TCPcon.TCPcon[1]->Socket().PendingOutput(), kMaxPendingOutput);
+  q.TCPcon.TCPcon[1]->SendAnswer(axfr);
+  EXPECT_FALSE(q.TCPcon.TCPcon[1]->Busy);
+  close(fd);
+}
+
+}  // namespace
+}  // namespace vell::test
