@@ -1,5 +1,6 @@
 // Secondary zones: expiry, storing a transfer, and the remaining life kept
 // across runs in zonettl.dat.
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -129,7 +130,10 @@ void clDNSAuthData::SaveZoneTTL() {
     for (size_t i = 0; i < zones_.size(); ++i) {
       const clZone& zone = *zones_[i];
       if (zone.PrimaryIP.empty()) continue;
-      text += zone.Name + " " + NumText((zone.Expires - env_.Now()) * kSecondsPerDay) + kCrLf;
+      // Rounded to the millisecond: day fractions would otherwise leave
+      // noise digits such as 7200.00000020955.
+      const double left = std::round((zone.Expires - env_.Now()) * kSecondsPerDay * 1000) / 1000;
+      text += zone.Name + " " + NumText(left) + kCrLf;
     }
     WriteFileAtomically(env_.Path("data") + "/zonettl.dat", text);
   });
