@@ -194,6 +194,8 @@ def test_zone_expires_when_the_primary_goes_away(home, start):
         primary.stop()
     # The check runs once a minute; the copy was 5 s old at the second one.
     assert server.wait_for("Zone has expired: " + ZONE, 75)
+    # The empty zone is asked for at once, and the attempt times out.
+    assert server.wait_for(f"Failed to receive Zone Transfer from 127.0.0.1 for {ZONE}", 10)
     with open(os.path.join(home, "data", ZONE + "dns"), "rb") as f:
         assert f.read() == b"; PrimaryIP 127.0.0.1\r\n"
     assert answers("127.0.0.1", server.port, "www." + ZONE, "A") == []
