@@ -33,7 +33,11 @@ void Notify(QueryContext& ctx, const std::string& ZName) {
           std::find(ctx.LocalIPs.begin(), ctx.LocalIPs.end(), slave) != ctx.LocalIPs.end()) {
         continue;
       }
-      ctx.log.AddLine(0, "Sending Zone Update Notification to " + slave + " about " + shown);
+      std::string line = "Sending Zone Update Notification to ";
+      line += slave;
+      line += " about ";
+      line += shown;
+      ctx.log.AddLine(0, line);
       ctx.sender.SendRequest(slave, msg);
       ctx.DoEvents();
     }
