@@ -164,7 +164,9 @@ def test_transfer_restart_and_newer_serial(home, start, kind, ip):
     try:
         server = start_secondary(start, home, ip, peer_port, port)
         assert server.wait_for(f"Received Zone Transfer from {ip} for {ZONE}", 15)
-        assert f"Sending Zone Transfer Request to {ip} for {ZONE}" in server.texts()
+        # Knot answers the request with "MS" by FORMERR and is asked again without.
+        requests = server.texts().count(f"Sending Zone Transfer Request to {ip} for {ZONE}")
+        assert requests == (2 if kind == "knot" else 1)
         assert server.stop() == 0
         with open(os.path.join(home, "data", "zonettl.dat"), "rb") as f:
             assert f.read().startswith(f"{ZONE}  86".encode())
