@@ -1,91 +1,60 @@
-// Feeds any octets to the transfer client as the primary's TCP stream, cut
-// into pieces whose sizes the first octet chooses. Nothing may crash, a
-// stored zone must start with its SOA, and a time-out must leave the client
-// idle.
+// Any octets as the primary's TCP stream to the transfer client, cut into
+// pieces sized by the first octet. Nothing may crash, a stored zone must
+// hold its SOA, and the time-outs must leave the client idle.
 #include <stdlib.h>
 
-#include <cstdint>
 #include <filesystem>
-#include <string>
 
 #include "core/platform/message_box.h"
 #include "query/query_context.h"
-#include "query/sender.h"
-#include "query/soa_check.h"
 #include "query/transfer_client.h"
 #include "server/context.h"
 
-namespace {
-
 using namespace vell;
 
-class Silent final : public DnsSender {
- public:
+struct Silent final : DnsSender, TransferLink {
   void SendRequest(const std::string&, const std::string&) override {}
   void SendAnswer(const std::string&, long, const std::string&) override {}
-};
-
-class NoLink final : public TransferLink {
- public:
   void Connect(const std::string&, uint16_t) override {}
   void Send(const std::string&) override {}
   void Close() override {}
 };
 
-struct Client {
-  Client() {
-    const char* base = getenv("TMPDIR");
-    std::string pattern =
-        std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/vell-fuzz-xfr-XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr) abort();
-    home = pattern;
-    std::filesystem::create_directories(home + "/data");
-    ctx = std::make_unique<Context>(clock, home, boxes, loop);
-    query = std::make_unique<QueryContext>(ctx->env, ctx->LocalIPs, ctx->AuthData, ctx->Cache, ctx->Random,
-                                           sender, soa_check);
-    client = std::make_unique<ctlZTS>(loop, *query, 53, std::make_unique<NoLink>());
-    ctx->state.ServerRunning = true;
-    zone = std::make_shared<clZone>();
-    zone->Name = "example.com.";
-    zone->PrimaryIP = "192.0.2.1";
-    ctx->AuthData.ZoneAdd(zone);
-  }
-  ~Client() {
-    client.reset();
-    query.reset();
-    ctx.reset();
-    std::filesystem::remove_all(home);
-  }
-
-  FakeClock clock{46000.5};
-  FakeMessageBoxes boxes;
-  EventLoop loop;
-  Silent sender;
-  NoSoaCheck soa_check;
-  std::string home;
-  std::unique_ptr<Context> ctx;
-  std::unique_ptr<QueryContext> query;
-  std::unique_ptr<ctlZTS> client;
-  ZonePtr zone;
-};
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static Client c;
+  static FakeClock clock{46000.5};
+  static FakeMessageBoxes boxes;
+  static EventLoop loop;
+  static Silent silent;
+  static NoSoaCheck none;
+  static const struct Home {
+    Home() {
+      path = std::filesystem::temp_directory_path().string() + "/vell-fuzz-xfr-XXXXXX";
+      if (mkdtemp(path.data()) == nullptr) abort();
+      std::filesystem::create_directories(path + "/data");
+    }
+    ~Home() { std::filesystem::remove_all(path); }
+    std::string path;
+  } home;
+  static Context ctx{clock, home.path, boxes, loop};
+  static QueryContext query{ctx.env, ctx.LocalIPs, ctx.AuthData, ctx.Cache, ctx.Random, silent, none};
+  static ctlZTS client{loop, query, 53, std::unique_ptr<TransferLink>(new Silent)};
+  static const ZonePtr zone = [] {
+    auto z = std::make_shared<clZone>();
+    z->Name = "example.com.";
+    z->PrimaryIP = "192.0.2.1";
+    ctx.AuthData.ZoneAdd(z);
+    ctx.state.ServerRunning = true;
+    return z;
+  }();
   if (size == 0) return 0;
-  c.zone->Records.clear();
-  // An empty zone is transferred at once.
-  c.client->Que("example.com.");
-  c.client->OnConnect();
-  const size_t piece = 1 + data[0] % 61;
+  zone->Records.clear();
+  client.Que("example.com.");  // empty: transferred at once
+  client.OnConnect();
   const std::string stream(reinterpret_cast<const char*>(data + 1), size - 1);
-  for (size_t at = 0; at < stream.size(); at += piece) c.client->OnData(stream.substr(at, piece));
-  if (c.zone->Records.size() > 0 && c.zone->FindRec("example.com.") == kNotFound) abort();
-  c.client->Tick();
-  if (c.client->State == 3) c.client->Tick();
-  if (c.client->State != 0 && c.client->State != 2) abort();
-  c.client->Tick();
-  if (c.client->State != 0) abort();
+  for (size_t at = 0; at < stream.size(); at += 1 + data[0] % 61)
+    client.OnData(stream.substr(at, 1 + data[0] % 61));
+  if (zone->Records.size() > 0 && zone->FindRec("example.com.") == kNotFound) abort();
+  for (int tick = 0; tick < 3 && client.State != 0; ++tick) client.Tick();
+  if (client.State != 0) abort();
   return 0;
 }
