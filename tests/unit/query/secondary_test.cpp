@@ -120,20 +120,6 @@ TEST_F(SecondaryTest, TransferSplitAnywhereIsStoredAndNotified) {
   }
 }
 
-TEST_F(SecondaryTest, FormErrRetryAndBrokenOffTransfer) {
-  client.Que("sec.test.");
-  client.OnConnect();
-  client.OnData(Framed(0, "", 1));  // FORMERR: once more, without "MS"
-  EXPECT_EQ(link.connects.size(), 2u);
-  client.OnConnect();
-  EXPECT_TRUE(link.sent.back().ends_with(Octets({0, 252, 0, 1})));
-  const std::string a = Rec("www.sec.test.", 1, Octets({192, 0, 2, 80}));
-  client.OnData(Framed(1, a) + Framed(3, kSoa + a + a.substr(0, 5)) + Framed(1, kSoa).substr(0, 9));
-  client.Tick();
-  EXPECT_EQ(Logged().back(), "Failed to receive Zone Transfer from 127.0.0.2 for sec.test.");
-  EXPECT_EQ(zone->Records.size(), 0u);
-}
-
 TEST_F(SecondaryTest, CheckSecondariesRefreshesRetriesAndExpires) {
   zone->SOARetry = 120;
   zone->Expires = ctx.Now() + Seconds(1000);
