@@ -2,11 +2,13 @@
 #include "query/dispatch.h"
 
 #include <memory>
+#include <string>
 
 #include "dns/header.h"
 #include "dns/message.h"
 #include "dns/record_data.h"
 #include "dns/tables.h"
+#include "query/notify.h"
 #include "query/query_context.h"
 #include "query/request.h"
 #include "query/request_queue.h"
@@ -56,10 +58,10 @@ void Dispatch(QueryContext& ctx, const std::string& ip, long port, const std::st
     return;
   }
   if (opcode == header::kOpNotify) {
-    // Acting on the NOTIFY and acknowledging it is the zone subsystem's
-    // (ProcNotify), which is not wired in yet.
     if (question.type == kTypeSOA) {
       ctx.log.AddLine(0, "Zone Update Notification from " + ip + " about " + question.name);
+      ProcNotify(ctx, ip, question.name, msg,
+                 [&](const std::string& reply) { ctx.sender.SendAnswer(ip, port, reply); });
     }
     return;
   }

@@ -9,6 +9,7 @@
 #include "dns/record_data.h"
 #include "dns/tables.h"
 #include "dns/wire.h"
+#include "query/notify.h"
 #include "query/query_context.h"
 
 namespace vell {
@@ -85,8 +86,7 @@ void ctlZT::ProcReq(const std::string& msg) {
     const ParsedQuery query = ParseQuestion(ctx_.errors, msg);
     if (query.header.qdcount == 0 || msg.size() <= header::kSize) return Incomplete();
     const int opcode = query.header.OpCode();
-    // NOTIFY over TCP is not served (yet): like every other opcode but query.
-    if (opcode != header::kOpQuery) {
+    if (opcode != header::kOpQuery && opcode != header::kOpNotify) {
       ctx_.log.AddLine(0, OpCodeN(opcode) + " from " + ip_ + " (TCP)");
       return NotImplemented(msg, OpCodeN(opcode));
     }
@@ -96,6 +96,9 @@ void ctlZT::ProcReq(const std::string& msg) {
       ctx_.log.AddLine(0, "DNS Request from " + ip_ + " for " + ClassN(q.qclass) + " (TCP)");
       return NotImplemented(msg, ClassN(q.qclass));
     }
+    // Knot sends its NOTIFY over TCP: it is handled as one over UDP and
+    // acknowledged on this connection.
+    if (opcode == header::kOpNotify) return Notified(q, msg);
     if (q.type == kTypeAXFR) {
       ctx_.log.AddLine(0, "Zone Transfer Request from " + ip_ + " for " + q.name);
       idle_ = kTransferIdleSeconds;
@@ -109,6 +112,12 @@ void ctlZT::ProcReq(const std::string& msg) {
     idle_ = kIdleSeconds;
     ctx_.Requests.QueTCPRequest(query.header.id, query.header.RD(), q.name, q.type, q.qclass, ip_, ConID);
   });
+}
+
+void ctlZT::Notified(const Question& q, const std::string& msg) {
+  if (q.type != kTypeSOA) return;
+  ctx_.log.AddLine(0, "Zone Update Notification from " + ip_ + " about " + q.name);
+  ProcNotify(ctx_, ip_, q.name, msg, [this](const std::string& reply) { SendMessage(reply); });
 }
 
 void ctlZT::Incomplete() { ctx_.log.AddLine(0, "Incomplete DNS Request from " + ip_ + " (TCP)"); }

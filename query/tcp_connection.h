@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/platform/socket.h"
+#include "dns/message.h"
 #include "zones/transfer_sink.h"
 
 namespace vell {
@@ -50,6 +51,8 @@ class ctlZT final : public TransferSink {
 
  private:
   void NotImplemented(const std::string& msg, const std::string& topic);
+  // A NOTIFY that came over this connection.
+  void Notified(const Question& q, const std::string& msg);
   void Incomplete();
   // True (after closing) when the peer has not read what it was sent.
   bool Backlogged();

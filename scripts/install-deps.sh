@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev clang-format clang-tidy
   libgtest-dev libgmock-dev libbenchmark-dev
-  python3-pytest python3-dnspython bind9-dnsutils nsd
+  python3-pytest python3-dnspython bind9-dnsutils nsd bind9 knot
 )
 
 missing=()

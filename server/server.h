@@ -4,7 +4,7 @@
 #pragma once
 
 #include "query/query_context.h"
-#include "query/soa_check.h"
+#include "query/transfer_client.h"
 #include "server/context.h"
 #include "server/endpoints.h"
 #include "server/frm_alpha.h"
@@ -14,8 +14,9 @@ namespace vell {
 
 struct Server {
   explicit Server(Context& ctx)
-      : services(ctx, query),
+      : services(ctx, query, soa_check),
         endpoints(ctx, services),
+        soa_check(ctx.loop, query, ctx.ports.peer),
         query(ctx.env, ctx.LocalIPs, ctx.AuthData, ctx.Cache, ctx.Random, endpoints.dns, soa_check,
               [&ctx] { ctx.tray.DoTray(1); }),
         form(ctx, services, endpoints) {}
@@ -25,8 +26,9 @@ struct Server {
   // Bound before query exists and used only once events arrive.
   Services services;
   Endpoints endpoints;
-  // Secondary zones are not checked yet: no SOA answer is awaited.
-  NoSoaCheck soa_check;
+  // The transfer client; bound to query before query exists, used only once
+  // events arrive.
+  ctlZTS soa_check;
   QueryContext query;
   frmAlpha form;
 };

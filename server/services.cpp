@@ -1,6 +1,7 @@
 #include "server/services.h"
 
 #include "query/dispatch.h"
+#include "query/transfer_client.h"
 
 namespace vell {
 
@@ -31,5 +32,8 @@ void Services::RequestTimeOuts() { query_.Requests.RequestTimeOuts(); }
 void Services::Purge() { ctx_.Cache.Purge(); }
 long Services::CacheCount() const { return ctx_.Cache.Count(); }
 void Services::DropActiveRequests() { query_.Requests.DropAll(); }
+void Services::CheckSecondaries() { vell::CheckSecondaries(query_); }
+void Services::ProcessTransferQueueIfIdle() { transfers_.Resume(); }
+void Services::SaveZoneTTL() { ctx_.AuthData.SaveZoneTTL(); }
 
 }  // namespace vell

@@ -11,7 +11,8 @@ namespace vell {
 
 class Services final : public ServerDuties, public InboundHandler {
  public:
-  Services(Context& ctx, QueryContext& query) : ctx_(ctx), query_(query) {}
+  Services(Context& ctx, QueryContext& query, SoaCheck& transfers)
+      : ctx_(ctx), query_(query), transfers_(transfers) {}
 
   void ProcDNSRequest(const std::string& ip, long port, const std::string& msg) override;
   void ProcDNSAnswer(const std::string& ip, const std::string& msg) override;
@@ -27,10 +28,14 @@ class Services final : public ServerDuties, public InboundHandler {
   void Purge() override;
   long CacheCount() const override;
   void DropActiveRequests() override;
+  void CheckSecondaries() override;
+  void ProcessTransferQueueIfIdle() override;
+  void SaveZoneTTL() override;
 
  private:
   Context& ctx_;
   QueryContext& query_;
+  SoaCheck& transfers_;
 };
 
 }  // namespace vell

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/env.h"
 #include "dhcp/lease.h"
@@ -46,6 +47,18 @@ class clDNSAuthData {
   // Zone files of the data directory.
   void LoadZone(const std::string& ZoneName, double ZoneTTL, DateTime FILETIME = kNoFileTime);
   void LoadAll();
+
+  // Secondary zones: the primary of a loaded zone ("" when not loaded);
+  // whether a loaded zone holds no records.
+  void ZonePrimIP(const std::string& ZName, std::string& ip) const;
+  void ZoneExpired(const std::string& ZName, bool& expired) const;
+  // Empties the zone and leaves only the header lines in its file.
+  void ExpireZone(clZone& zone);
+  // Stores a completed transfer (first record the SOA) and rewrites the
+  // zone's file; false when the zone is not loaded.
+  bool GotZTransfer(const std::string& ZName, const std::vector<RecordPtr>& Records);
+  // zonettl.dat: how long each secondary zone still has before it expires.
+  void SaveZoneTTL();
 
  private:
   Env& env_;

@@ -41,7 +41,9 @@ class RecordingSender final : public DnsSender {
 class RecordingSoaCheck final : public SoaCheck {
  public:
   void Offer(const clDNSAnswer& answer) override { offered.push_back(answer); }
+  void Que(const std::string& zone) override { queued.push_back(zone); }
   std::vector<clDNSAnswer> offered;
+  std::vector<std::string> queued;
 };
 
 // Every record's data in order, A records as dotted text, e.g.

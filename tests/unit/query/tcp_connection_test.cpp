@@ -38,18 +38,19 @@ TEST_F(TcpConnectionTest, EachRequestGetsItsOutcome) {
   auto with = [&](size_t at, char c) { return std::string(a).replace(at, 1, 1, c); };
   struct Case {
     std::string msg, log;  // log: the first line
-    bool not_implemented;
+    int rcode;             // of the request sent back; -1: no reply
     double counted;
   } cases[] = {
-      {with(2, '\x81'), "", false, 0},
-      {with(5, 0), "Incomplete DNS Request from 127.0.0.1 (TCP)", false, 1},
-      {a.substr(0, a.size() - 3), "Incomplete DNS Request from 127.0.0.1 (TCP)", false, 1},
-      {with(2, 0x11), "Server Status Request from 127.0.0.1 (TCP)", true, 1},
-      {with(2, 0x21), "Notification Request from 127.0.0.1 (TCP)", true, 1},
+      {with(2, '\x81'), "", -1, 0},
+      {with(5, 0), "Incomplete DNS Request from 127.0.0.1 (TCP)", -1, 1},
+      {a.substr(0, a.size() - 3), "Incomplete DNS Request from 127.0.0.1 (TCP)", -1, 1},
+      {with(2, 0x11), "Server Status Request from 127.0.0.1 (TCP)", 4, 1},
+      // Not secondary for the zone: server failure, on this connection.
+      {Query(7, "example.com.", kTypeSOA, 1, 0x20),
+       "Zone Update Notification from 127.0.0.1 about example.com.", 2, 1},
       {Query(7, "example.com.", kTypeA, kClassCHAOS),
-       "DNS Request from 127.0.0.1 for CHAOS class record (TCP)", true, 1},
-      {Query(7, "example.com.", 251), "Request from 127.0.0.1 for IXFR-record for example.com. (TCP)", true,
-       1},
+       "DNS Request from 127.0.0.1 for CHAOS class record (TCP)", 4, 1},
+      {Query(7, "example.com.", 251), "Request from 127.0.0.1 for IXFR-record for example.com. (TCP)", 4, 1},
   };
   for (const Case& c : cases) {
     got.clear();
@@ -60,8 +61,8 @@ TEST_F(TcpConnectionTest, EachRequestGetsItsOutcome) {
     EXPECT_EQ(Logged().empty() ? "" : Logged()[0], c.log);
     std::string reply = c.msg;
     reply[2] = static_cast<char>(reply[2] | 0x80);
-    reply[3] = 4;
-    if (c.not_implemented) {
+    reply[3] = static_cast<char>(c.rcode);
+    if (c.rcode >= 0) {
       EXPECT_TRUE(
           RunUntil(t.loop, [&] { return got == MakeInt(static_cast<int32_t>(reply.size())) + reply; }));
     }

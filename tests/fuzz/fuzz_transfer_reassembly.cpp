@@ -1,0 +1,60 @@
+// Any octets as the primary's TCP stream to the transfer client, cut into
+// pieces sized by the first octet. Nothing may crash, a stored zone must
+// hold its SOA, and the time-outs must leave the client idle.
+#include <stdlib.h>
+
+#include <filesystem>
+
+#include "core/platform/message_box.h"
+#include "query/query_context.h"
+#include "query/transfer_client.h"
+#include "server/context.h"
+
+using namespace vell;
+
+struct Silent final : DnsSender, TransferLink {
+  void SendRequest(const std::string&, const std::string&) override {}
+  void SendAnswer(const std::string&, long, const std::string&) override {}
+  void Connect(const std::string&, uint16_t) override {}
+  void Send(const std::string&) override {}
+  void Close() override {}
+};
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static FakeClock clock{46000.5};
+  static FakeMessageBoxes boxes;
+  static EventLoop loop;
+  static Silent silent;
+  static NoSoaCheck none;
+  static const struct Home {
+    Home() {
+      path = std::filesystem::temp_directory_path().string() + "/vell-fuzz-xfr-XXXXXX";
+      if (mkdtemp(path.data()) == nullptr) abort();
+      std::filesystem::create_directories(path + "/data");
+    }
+    ~Home() { std::filesystem::remove_all(path); }
+    std::string path;
+  } home;
+  static Context ctx{clock, home.path, boxes, loop};
+  static QueryContext query{ctx.env, ctx.LocalIPs, ctx.AuthData, ctx.Cache, ctx.Random, silent, none};
+  static ctlZTS client{loop, query, 53, std::unique_ptr<TransferLink>(new Silent)};
+  static const ZonePtr zone = [] {
+    auto z = std::make_shared<clZone>();
+    z->Name = "example.com.";
+    z->PrimaryIP = "192.0.2.1";
+    ctx.AuthData.ZoneAdd(z);
+    ctx.state.ServerRunning = true;
+    return z;
+  }();
+  if (size == 0) return 0;
+  zone->Records.clear();
+  client.Que("example.com.");  // empty: transferred at once
+  client.OnConnect();
+  const std::string stream(reinterpret_cast<const char*>(data + 1), size - 1);
+  for (size_t at = 0; at < stream.size(); at += 1 + data[0] % 61)
+    client.OnData(stream.substr(at, 1 + data[0] % 61));
+  if (zone->Records.size() > 0 && zone->FindRec("example.com.") == kNotFound) abort();
+  for (int tick = 0; tick < 3 && client.State != 0; ++tick) client.Tick();
+  if (client.State != 0) abort();
+  return 0;
+}
