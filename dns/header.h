@@ -28,6 +28,7 @@ constexpr unsigned kRD = 0x01;
 constexpr unsigned kRA = 0x80;
 constexpr unsigned kRCodeMask = 0x0F;
 constexpr int16_t kRCodeNoError = 0;
+constexpr int16_t kRCodeFormErr = 1;
 constexpr int16_t kRCodeServerFailure = 2;
 constexpr int16_t kRCodeNameError = 3;
 constexpr int16_t kRCodeNotImplemented = 4;

@@ -41,7 +41,8 @@ enum RecordType : int16_t {
   kTypeTXT = 16,
   kTypeSRV = 33,
 };
-// A question type only: every record of the name.
+// Question types only: a whole zone, and every record of the name.
+constexpr int16_t kTypeAXFR = 252;
 constexpr int16_t kTypeANY = 255;
 
 // Classes. Questions may ask for IN or ANY; the others are named in the log.

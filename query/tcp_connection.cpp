@@ -20,7 +20,6 @@ constexpr int kTimerMs = 30000;
 constexpr int16_t kTickSeconds = 30;
 constexpr int16_t kIdleSeconds = 60;
 constexpr int16_t kTransferIdleSeconds = 600;
-constexpr int16_t kTypeAXFR = 252;
 
 // A transfer request asks for many records per message when exactly "MS"
 // follows the question.

@@ -8,6 +8,7 @@
 #include "core/platform/event_loop.h"
 #include "core/platform/socket.h"
 #include "core/text.h"
+#include "dns/header.h"
 #include "dns/message.h"
 #include "dns/record_data.h"
 #include "dns/wire.h"
@@ -19,8 +20,6 @@ namespace vell {
 namespace {
 
 constexpr int kTimerMs = 5000;
-constexpr int16_t kTypeAXFR = 252;
-constexpr int kRCodeFormErr = 1;
 constexpr size_t kLengthOctets = 2;
 
 class TcpTransferLink final : public TransferLink {
@@ -207,7 +206,7 @@ bool ctlZTS::ParseMessage(const std::string& msg) {
   if (head.RCode() != 0) {
     // Some primaries reject the "MS" octets; they are asked once more
     // without them.
-    if (head.RCode() == kRCodeFormErr && ask_ms_ && received_.empty()) {
+    if (head.RCode() == header::kRCodeFormErr && ask_ms_ && received_.empty()) {
       ask_ms_ = false;
       link_->Close();
       DoTransfer();

@@ -15,7 +15,6 @@ namespace vell {
 
 namespace {
 
-constexpr int16_t kTypeAXFR = 252;
 // A multi-record message is sent once it is longer than this.
 constexpr size_t kFlushSize = 1000;
 
