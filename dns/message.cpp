@@ -145,6 +145,12 @@ ParsedQuery ParseQuestion(ErrorSink& sink, std::string_view message) {
 
 Message DecodeMessage(ErrorSink& sink, std::string_view message) { return Decoder(sink, message).Decode(); }
 
+std::string EchoReply(std::string request, int flags2) {
+  request[header::kFlags1] = static_cast<char>(request[header::kFlags1] | header::kQR);
+  if (flags2 >= 0) request[header::kFlags2] = static_cast<char>(flags2);
+  return request;
+}
+
 std::string BuildQuery(ErrorSink& sink, int32_t id, bool rd, const Question& question) {
   std::string query = MakeUInt(id);
   query += static_cast<char>(rd ? header::kRD : 0);

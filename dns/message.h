@@ -80,6 +80,11 @@ struct Message {
 };
 Message DecodeMessage(ErrorSink& sink, std::string_view message);
 
+// A request sent back as its own reply: QR set, flags octet 2 as given (the
+// request's own when flags2 is negative), every other octet as received.
+// The request holds at least the header.
+std::string EchoReply(std::string request, int flags2 = -1);
+
 // A query of one question with RD as given and every other flag clear.
 std::string BuildQuery(ErrorSink& sink, int32_t id, bool rd, const Question& question);
 

@@ -25,10 +25,7 @@ void NotImplemented(QueryContext& ctx, const std::string& ip, long port, const s
                     const std::string& topic) {
   ctx.log.AddLine(0, "Sending answer to " + ip + " about " + topic);
   ctx.log.AddLine(0, "-> Header: Not implemented.");
-  std::string reply = msg;
-  reply[header::kFlags1] = static_cast<char>(reply[header::kFlags1] | header::kQR);
-  reply[header::kFlags2] = static_cast<char>(header::kRA | header::kRCodeNotImplemented);
-  ctx.sender.SendAnswer(ip, port, reply);
+  ctx.sender.SendAnswer(ip, port, EchoReply(msg, header::kRA | header::kRCodeNotImplemented));
 }
 
 std::string TypeTopic(const Question& question) {

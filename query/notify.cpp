@@ -14,7 +14,6 @@ namespace vell {
 namespace {
 
 constexpr unsigned char kNotifyFlags1 = 0x24;  // opcode 4, AA
-constexpr unsigned char kServFail = 0x02;      // RA clear, RCODE 2
 
 }  // namespace
 
@@ -48,12 +47,10 @@ void ProcNotify(QueryContext& ctx, const std::string& FromIP, const std::string&
                 const std::string& RqData, const NotifyReply& reply) {
   Trap(ctx.errors, "clDNSAuthData ProcNotify", [&] {
     if (RqData.size() < header::kFlags2 + 1) return;
-    std::string answer = RqData;
-    answer[header::kFlags1] = static_cast<char>(answer[header::kFlags1] | header::kQR);
     const size_t i = ctx.AuthData.ZoneFind(ZName);
     if (i != kNotFound && !ctx.AuthData.Zones()[i]->PrimaryIP.empty()) {
       ctx.log.AddLine(0, "Sending Notification Acknowledgement to " + FromIP);
-      reply(answer);
+      reply(EchoReply(RqData));
       if (ctx.settings.MASTERDIR.empty()) {
         clZone& zone = *ctx.AuthData.Zones()[i];
         zone.NextRefresh = ctx.Now() + Seconds(zone.SOARetry);
@@ -63,8 +60,7 @@ void ProcNotify(QueryContext& ctx, const std::string& FromIP, const std::string&
     }
     ctx.log.AddLine(0, "Sending answer to " + FromIP + " about Zone Update Notification for " + ZName);
     ctx.log.AddLine(0, "-> Header: Server Failure (Not secondary for zone)");
-    answer[header::kFlags2] = static_cast<char>(kServFail);
-    reply(answer);
+    reply(EchoReply(RqData, header::kRCodeServerFailure));  // RA clear
   });
 }
 

@@ -126,10 +126,7 @@ void ctlZT::Incomplete() { ctx_.log.AddLine(0, "Incomplete DNS Request from " + 
 void ctlZT::NotImplemented(const std::string& msg, const std::string& topic) {
   ctx_.log.AddLine(0, "Sending answer to " + ip_ + " about " + topic);
   ctx_.log.AddLine(0, "-> Header: Not implemented.");
-  std::string reply = msg;
-  reply[header::kFlags1] = static_cast<char>(reply[header::kFlags1] | header::kQR);
-  reply[header::kFlags2] = static_cast<char>(header::kRCodeNotImplemented);
-  SendMessage(reply);
+  SendMessage(EchoReply(msg, header::kRCodeNotImplemented));
 }
 
 void ctlZT::SendAnswer(const std::string& msg) {
