@@ -21,6 +21,7 @@ import pytest  # noqa: E402
 
 from conftest import free_port  # noqa: E402
 from hierarchy import kill_trees  # noqa: E402
+from netns import HOST_IP, PEER_IP, veth_namespace  # noqa: E402
 
 ZONE = "sec.test."
 CONF = {
@@ -28,6 +29,10 @@ CONF = {
   listen-on port {port} {{ {ip}; }}; listen-on-v6 {{ none; }}; recursion no; allow-transfer {{ any; }};
   minimal-responses yes; notify explicit; also-notify {{ 127.0.0.1 port {ours}; }}; }};
 controls {{ }}; zone "sec.test" {{ type primary; file "{d}/zone"; }};""",
+    "bind-secondary": """options {{ directory "{d}"; pid-file "{d}/pid"; session-keyfile "{d}/key"; managed-keys-directory "{d}";
+  listen-on port {port} {{ {ip}; }}; listen-on-v6 {{ none; }}; recursion no; notify no;
+  minimal-responses yes; }};
+controls {{ }}; zone "sec.test" {{ type secondary; primaries {{ {HOST_IP} port {ours}; }}; file "{d}/copy"; }};""",
     "knot": """server:\n  rundir: {d}\n  listen: {ip}@{port}\ndatabase:\n  storage: {d}
 remote:\n  - id: vell\n    address: 127.0.0.1@{ours}
 acl:\n  - id: all\n    address: 0.0.0.0/0\n    action: transfer
@@ -35,14 +40,18 @@ zone:\n  - domain: sec.test\n    file: {d}/zone\n    acl: all\n    notify: vell\
 }
 
 
-class Primary:
-    def __init__(self, kind, d, ip, port, ours, expire=86400):
+class Peer:
+    """BIND or Knot serving sec.test: a primary from its own file, or (BIND
+    in a network namespace) a secondary of ours."""
+
+    def __init__(self, kind, d, ip, port, ours, expire=86400, netns=None):
         self.kind, self.d, self.ip, self.port, self.ours, self.expire = kind, d, ip, port, ours, expire
         os.makedirs(d)
         self.write(1)
         with open(f"{d}/conf", "w") as f:
-            f.write(CONF[kind].format(d=d, ip=ip, port=port, ours=ours))
-        cmd = ["named", "-g", "-c"] if kind == "bind" else ["knotd", "-c"]
+            f.write(CONF[kind].format(d=d, ip=ip, port=port, ours=ours, HOST_IP=HOST_IP))
+        cmd = ["knotd", "-c"] if kind == "knot" else ["named", "-g", "-c"]
+        cmd = (["ip", "netns", "exec", netns] if netns else []) + cmd  # ip execs the server: same pid
         self.proc = subprocess.Popen(cmd + [f"{d}/conf"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.wait_serial(1)
 
@@ -63,10 +72,19 @@ sub NS ns.sub\nns.sub A 192.0.2.53\n""")
 
     def wait_serial(self, serial):
         for _ in range(100):
-            if answers(self.ip, self.port, ZONE, "SOA", 0.2)[0][2].split()[2] == str(serial):
+            soa = answers(self.ip, self.port, ZONE, "SOA", 0.2)
+            if soa and soa[0][2].split()[2] == str(serial):
                 return
             time.sleep(0.1)
         raise RuntimeError(f"{self.kind} does not serve serial {serial}")
+
+    def same_answers(self, ip, port):
+        """Every name and type of this peer's zone answered alike at ip:port."""
+        zone = dns.zone.from_xfr(dns.query.xfr(self.ip, ZONE, port=self.port))
+        for name, node in zone.nodes.items():
+            owner = name.derelativize(zone.origin).to_text()
+            for rdtype in (rdataset.rdtype for rdataset in node.rdatasets):
+                assert answers(ip, port, owner, rdtype) == answers(self.ip, self.port, owner, rdtype)
 
     def stop(self):
         kill_trees([self.proc.pid])
@@ -84,11 +102,11 @@ def answers(ip, port, name, rdtype, timeout=2):
     return sorted((str(rr.name), rr.ttl, rd.to_text()) for rr in r.answer + r.authority for rd in rr)
 
 
-def secondary(start, home, primary):
+def secondary(start, home, primary, notify=""):
     os.makedirs(f"{home}/data", exist_ok=True)
     if not os.path.exists(f"{home}/data/{ZONE}dns"):
         with open(f"{home}/data/{ZONE}dns", "wb") as f:
-            f.write(f"; PrimaryIP {primary.ip}\r\n".encode())
+            f.write(f"; PrimaryIP {primary.ip}\r\n{notify}".encode())
     server = start(["-n", "--peer-port", str(primary.port)], ini=["LOGDETAIL:YES"], port=primary.ours)
     assert server.wait_for("Loading DHCP Leases...")
     return server
@@ -97,7 +115,7 @@ def secondary(start, home, primary):
 @pytest.mark.parametrize("kind,ip", [("bind", "127.0.0.1"), ("knot", "127.0.0.3")])
 def test_transfer_restart_and_notify(home, start, kind, ip):
     ours = free_port()
-    primary = Primary(kind, f"{home}/{kind}", ip, free_port(), ours)
+    primary = Peer(kind, f"{home}/{kind}", ip, free_port(), ours)
     try:
         server = secondary(start, home, primary)
         assert server.wait_for(f"Received Zone Transfer from {ip} for {ZONE}", 15)
@@ -114,18 +132,14 @@ def test_transfer_restart_and_notify(home, start, kind, ip):
                 assert server.wait_for(f"Received Zone Transfer from {ip} for {ZONE}", 10)
                 # Both primaries notify from the loopback's first address.
                 assert "Sending Notification Acknowledgement to 127.0.0.1" in server.texts()
-            zone = dns.zone.from_xfr(dns.query.xfr(ip, ZONE, port=primary.port))
-            for name, node in zone.nodes.items():
-                owner = name.derelativize(zone.origin).to_text()
-                for rdtype in (rdataset.rdtype for rdataset in node.rdatasets):
-                    assert answers("127.0.0.1", ours, owner, rdtype) == answers(ip, primary.port, owner, rdtype)
+            primary.same_answers("127.0.0.1", ours)
     finally:
         primary.stop()
 
 
 def test_zone_expires_when_the_primary_goes_away(home, start):
     ours = free_port()
-    primary = Primary("bind", f"{home}/bind", "127.0.0.1", free_port(), ours, expire=5)
+    primary = Peer("bind", f"{home}/bind", "127.0.0.1", free_port(), ours, expire=5)
     try:
         server = secondary(start, home, primary)
         assert server.wait_for(f"Received Zone Transfer from 127.0.0.1 for {ZONE}", 15)
@@ -138,3 +152,25 @@ def test_zone_expires_when_the_primary_goes_away(home, start):
     with open(f"{home}/data/{ZONE}dns", "rb") as f:
         assert f.read() == b"; PrimaryIP 127.0.0.1\r\n"
     assert answers("127.0.0.1", ours, "www." + ZONE, "A") == []
+
+
+def test_chain_from_a_bind_primary_through_us_to_a_bind_secondary(home, start):
+    """A change at the primary reaches our secondary in another namespace
+    through the NOTIFY we send once we have stored the newer copy."""
+    ours, peer_port = free_port(), free_port()
+    primary = Peer("bind", f"{home}/primary", "127.0.0.1", peer_port, ours)
+    with veth_namespace() as ns:
+        try:
+            server = secondary(start, home, primary, notify=f"; Notify {PEER_IP}\r\n")
+            assert server.wait_for(f"Received Zone Transfer from 127.0.0.1 for {ZONE}", 15)
+            copy = Peer("bind-secondary", f"{home}/copy", PEER_IP, peer_port, ours, netns=ns)
+            try:
+                primary.publish(2)
+                assert server.wait_for(f"Sending Zone Update Notification to {PEER_IP} about {ZONE}", 15)
+                copy.wait_serial(2)
+                primary.same_answers(PEER_IP, peer_port)
+                assert f"Zone Transfer Request from {PEER_IP} for {ZONE}" in server.texts()
+            finally:
+                copy.stop()
+        finally:
+            primary.stop()
