@@ -46,7 +46,8 @@ class ctlZT final : public TransferSink {
   int16_t IdleAllowance() const { return idle_; }
   const TcpSocket& Socket() const { return *socket_; }
 
-  // Sends msg with its length prefix; false after a send error (logged).
+  // Sends msg with its length prefix (while a transfer is written, once a
+  // batch is full); false after a send error (logged).
   bool SendMessage(const std::string& msg) override;
 
  private:
@@ -54,6 +55,8 @@ class ctlZT final : public TransferSink {
   // A NOTIFY that came over this connection.
   void Notified(const Question& q, const std::string& msg);
   void Incomplete();
+  // Writes what SendMessage has gathered; false after a send error (logged).
+  bool Flush();
   // True (after closing) when the peer has not read what it was sent.
   bool Backlogged();
   void OnError(int number, const std::string& text);
@@ -65,6 +68,8 @@ class ctlZT final : public TransferSink {
   std::unique_ptr<TcpSocket> socket_;
   int timer_ = 0;
   std::string buffer_;  // received octets not yet taken as whole messages
+  std::string out_;        // framed messages not yet handed to the socket
+  bool batching_ = false;  // a transfer is being written
   std::string ip_;
   int16_t idle_ = 0;  // seconds the connection may stay idle
 };
