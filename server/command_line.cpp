@@ -31,11 +31,27 @@ uint16_t* PortOption(const std::string& name, Ports& ports) {
 
 std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args, std::string& error) {
   CommandLine cl;
-  std::string plain;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
+    if (arg == "--help" || arg == "-h") {
+      cl.help = true;
+      continue;
+    }
+    if (arg == "--version") {
+      cl.version = true;
+      continue;
+    }
     if (arg.rfind("--", 0) != 0) {
-      plain += (plain.empty() ? "" : " ") + arg;
+      const std::string plain = LowerCase(Trim(arg));
+      if (plain != "-n" && plain != "-u") {
+        error = "unknown argument " + arg;
+        return std::nullopt;
+      }
+      if (!cl.command.empty()) {
+        error = "only one of -n and -u may be given";
+        return std::nullopt;
+      }
+      cl.command = plain;
       continue;
     }
     if (i + 1 >= args.size()) {
@@ -58,8 +74,26 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
     cl.options.push_back(arg);
     cl.options.push_back(value);
   }
-  cl.command = LowerCase(Trim(plain));
   return cl;
+}
+
+std::string Usage() {
+  return "usage: vellmain [-n | -u] [--home DIR] [--dns-port N] [--peer-port N]\n"
+         "                [--dhcp-port N] [--dhcp-client-port N]\n"
+         "       vellmain --help | --version\n"
+         "\n"
+         "  -n                     run the server in the foreground until SIGTERM or SIGINT\n"
+         "  -u                     remove the service and the start with the system\n"
+         "  (neither)              run as the service when vellion.ini sets NTService: YES\n"
+         "  --home DIR             program directory: vellion.ini, data/, logs/\n"
+         "                         (default: the directory of the program)\n"
+         "  --dns-port N           DNS service port, UDP and TCP (default 53)\n"
+         "  --peer-port N          port of the servers this one asks, transfers from\n"
+         "                         and notifies (default 53)\n"
+         "  --dhcp-port N          DHCP server port (default 67)\n"
+         "  --dhcp-client-port N   DHCP client port (default 68)\n"
+         "  -h, --help             print this help\n"
+         "  --version              print the version\n";
 }
 
 }  // namespace vell

@@ -1,6 +1,6 @@
 // The command line: "-n" (start), "-u" (uninstall) or nothing, plus the
 // options of this platform (--home, --dns-port, --peer-port, --dhcp-port,
-// --dhcp-client-port).
+// --dhcp-client-port) and --help / -h and --version.
 #pragma once
 
 #include <optional>
@@ -12,14 +12,20 @@
 namespace vell {
 
 struct CommandLine {
-  std::string command;  // the plain argument, trimmed and lower-cased
+  std::string command;  // "-n", "-u" or empty (any case on the command line)
+  bool help = false;
+  bool version = false;
   std::string home;     // empty: the directory of the executable
   Ports ports;
   // The options as given, for a service unit to repeat.
   std::vector<std::string> options;
 };
 
-// nullopt and a message in error for an unknown option or a bad port.
+// nullopt and a message in error for an unknown argument or option, a
+// missing value or a bad port.
 std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args, std::string& error);
+
+// What --help prints.
+std::string Usage();
 
 }  // namespace vell

@@ -1,5 +1,7 @@
 #include "server/context.h"
 
+#include <iostream>
+
 #include "core/config/ini.h"
 
 namespace vell {
@@ -7,7 +9,11 @@ namespace vell {
 void Context::LoadSettings() { LoadINI(settings, IniContext{Path("vellion.ini"), &LocalIPs, &errors}); }
 
 void Context::SaveSettings(uint16_t reload_port) {
-  SaveINI(settings, reload_port, IniContext{Path("vellion.ini"), &LocalIPs, &errors});
+  const std::string path = Path("vellion.ini");
+  const std::vector<std::string> lost = SaveINI(settings, reload_port, IniContext{path, &LocalIPs, &errors});
+  if (lost.empty()) return;
+  std::cerr << "vellmain: " << path << " rewritten: " << lost.size() << " line(s) dropped or changed (first: \""
+            << lost.front() << "\"); the previous file is kept as " << path << ".bak\n";
 }
 
 }  // namespace vell

@@ -2,6 +2,7 @@
 
 #include "core/text.h"
 #include "dns/header.h"
+#include "server/bind_failure.h"
 
 namespace vell {
 
@@ -23,7 +24,8 @@ bool DnsEndpoint::Open(const std::string& address) {
   auto socket = std::make_unique<UdpSocket>(ctx_.loop);
   try {
     socket->Bind(ctx_.ports.dns, address);
-  } catch (const SocketError&) {
+  } catch (const SocketError& e) {
+    ReportBindFailure("DNS service (UDP)", address, ctx_.ports.dns, e);
     return false;
   }
   socket->OnDataArrival = [this](const Datagram& d) { OnWSDNS(d); };

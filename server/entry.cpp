@@ -2,7 +2,9 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -74,6 +76,18 @@ void Uninstall(Context& ctx, ServiceControl& service) {
   service.StopService();
 }
 
+// Why the program directory cannot be used, or empty when it can: checked
+// before anything starts, so the mistake is named instead of surfacing as a
+// file the server cannot write.
+std::string HomeProblem(const std::string& home) {
+  std::error_code ec;
+  if (!std::filesystem::is_directory(home, ec)) return "program directory " + home + " does not exist";
+  if (access(home.c_str(), W_OK | X_OK) != 0) {
+    return "program directory " + home + " is not writable: " + std::strerror(errno);
+  }
+  return "";
+}
+
 // Runs the loop until SIGTERM or SIGINT, which ends the run through stop.
 void RunUntilSignal(EventLoop& loop, const std::function<void()>& start, const std::function<void()>& stop) {
   loop.OnTerminate([&] {
@@ -108,13 +122,23 @@ int Main(const std::vector<std::string>& args) {
   std::string error;
   const auto cl = ParseCommandLine(args, error);
   if (!cl) {
-    std::cerr << "vellmain: " << error << "\n"
-              << "usage: vellmain [-n | -u] [--home DIR] [--dns-port N] [--peer-port N] [--dhcp-port N] "
-                 "[--dhcp-client-port N]\n";
+    std::cerr << "vellmain: " << error << "\n" << Usage();
     return 2;
+  }
+  if (cl->help) {
+    std::cout << Usage();
+    return 0;
+  }
+  if (cl->version) {
+    std::cout << "vellmain " << VELL_VERSION << "\n";
+    return 0;
   }
   const std::string home =
       cl->home.empty() ? std::filesystem::path(ExecutablePath()).parent_path().string() : cl->home;
+  if (const std::string problem = HomeProblem(home); !problem.empty()) {
+    std::cerr << "vellmain: " << problem << "\n";
+    return 1;
+  }
 
   SystemClock clock;
   StderrMessageBoxes boxes;

@@ -1,12 +1,15 @@
 #include "server/tcp_listener.h"
 
+#include "server/bind_failure.h"
+
 namespace vell {
 
 bool TcpListener::Open(const std::string& address) {
   auto socket = std::make_unique<TcpSocket>(ctx_.loop);
   try {
     socket->Listen(ctx_.ports.dns, address);
-  } catch (const SocketError&) {
+  } catch (const SocketError& e) {
+    ReportBindFailure("DNS service (TCP)", address, ctx_.ports.dns, e);
     return false;
   }
   socket->OnConnectionRequest = [this](int id) { OnConnectionRequest(id); };

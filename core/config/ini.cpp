@@ -1,5 +1,6 @@
 #include "core/config/ini.h"
 
+#include <algorithm>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -179,6 +180,24 @@ std::string IniText(const Settings& s, uint16_t reload_port) {
   return text;
 }
 
+std::string ReadWhole(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// The lines of old_text, as written, that new_text no longer holds; blank
+// lines and the reload port (new at every start) aside.
+std::vector<std::string> LostLines(const std::string& old_text, const std::string& new_text) {
+  const std::vector<std::string> kept = SplitLines(new_text);
+  std::vector<std::string> lost;
+  for (const auto& line : SplitLines(old_text)) {
+    const std::string t = Trim(line);
+    if (t.empty() || UpperCase(t).rfind("RELOADPORT:", 0) == 0) continue;
+    if (std::find(kept.begin(), kept.end(), t) == kept.end()) lost.push_back(t);
+  }
+  return lost;
+}
+
 }  // namespace
 
 void LoadINI(Settings& s, const IniContext& ctx) {
@@ -186,9 +205,7 @@ void LoadINI(Settings& s, const IniContext& ctx) {
   const bool have_local = ctx.local_ips != nullptr && !ctx.local_ips->empty();
   s.PRIMARYIP = have_local ? ctx.local_ips->front() : "127.0.0.1";
 
-  std::ifstream in(ctx.path, std::ios::binary);
-  if (!in) return;
-  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string text = ReadWhole(ctx.path);
   // A bad line (a number out of range) ends the reading there; what was read
   // before it stays in force.
   Trap(*ctx.errors, "modMain LoadINI", [&] {
@@ -196,8 +213,16 @@ void LoadINI(Settings& s, const IniContext& ctx) {
   });
 }
 
-void SaveINI(const Settings& s, uint16_t reload_port, const IniContext& ctx) {
-  Trap(*ctx.errors, "modMain SaveINI", [&] { WriteFileAtomically(ctx.path, IniText(s, reload_port)); });
+std::vector<std::string> SaveINI(const Settings& s, uint16_t reload_port, const IniContext& ctx) {
+  std::vector<std::string> lost;
+  Trap(*ctx.errors, "modMain SaveINI", [&] {
+    const std::string old_text = ReadWhole(ctx.path);
+    const std::string text = IniText(s, reload_port);
+    lost = LostLines(old_text, text);
+    if (!lost.empty()) WriteFileAtomically(ctx.path + ".bak", old_text);
+    WriteFileAtomically(ctx.path, text);
+  });
+  return lost;
 }
 
 }  // namespace vell

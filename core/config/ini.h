@@ -22,7 +22,9 @@ struct IniContext {
 // ("modMain LoadINI").
 void LoadINI(Settings& s, const IniContext& ctx);
 // Rewrites the whole file; reload_port is the port of the reload socket
-// (0 before it is bound).
-void SaveINI(const Settings& s, uint16_t reload_port, const IniContext& ctx);
+// (0 before it is bound). Returns the lines written by someone else that
+// the rewrite drops or changes; the file as it was is then kept beside it
+// as vellion.ini.bak.
+std::vector<std::string> SaveINI(const Settings& s, uint16_t reload_port, const IniContext& ctx);
 
 }  // namespace vell

@@ -7,6 +7,7 @@ import socket
 import subprocess
 import time
 
+import pytest
 from conftest import VELLMAIN, free_port, write_ini
 
 
@@ -20,6 +21,22 @@ def test_without_argument_and_service_flag_nothing_happens(home):
     assert result.returncode == 0
     assert result.stdout == b""
     assert os.listdir(home) == []
+
+
+@pytest.mark.parametrize(
+    "args,code,out,err",
+    [
+        (["-h"], 0, "usage: vellmain [-n | -u]", ""),
+        (["--version"], 0, "vellmain 0.", ""),
+        (["-n", "foo"], 2, "", "vellmain: unknown argument foo\nusage: vellmain [-n | -u]"),
+        (["-n", "--home", "/nonexistent/v"], 1, "", "vellmain: program directory /nonexistent/v does not exist\n"),
+    ],
+)
+def test_command_line_mistakes_are_named_before_anything_starts(home, args, code, out, err):
+    result = subprocess.run([VELLMAIN] + args, timeout=10, capture_output=True, text=True)
+    assert (result.returncode, result.stdout[: len(out)], result.stderr[: len(err)]) == (code, out, err)
+    assert (result.stdout == "") == (out == "") and (result.stderr == "") == (err == "")
+    assert not os.path.exists("/nonexistent")
 
 
 def test_foreground_run_writes_defaults_logs_and_ends_on_sigterm(home, start):
@@ -75,7 +92,9 @@ def test_taken_port_reports_failure_and_loads_nothing(home, start):
         time.sleep(2.5)
         assert "Loading IP address blocks..." not in server.texts()
         assert server.stop() == 0
-    assert "Could not start DNS service!\n\nPort used by other DNS server." in server.stderr()
+    stderr = server.stderr()
+    assert "Could not start DNS service!\n\nPort used by other DNS server." in stderr
+    assert f"vellmain: DNS service (UDP) could not bind 0.0.0.0:{port}: Address already in use\n" in stderr
 
 
 def test_start_minimised_writes_nothing_to_standard_output(home, start):

@@ -95,12 +95,18 @@ TEST_F(IniWrite, NumbersOutsideTheirConditionsAreLeftOut) {
             "ReloadPort: 0\r\nBombLevel: 0\r\n");
 }
 
-TEST_F(IniWrite, RewriteDropsCommentsUnknownKeysAndOldReloadPort) {
-  dir.Write("vellion.ini",
-            "; my notes\r\nFoo: bar\r\nReloadPort: 1111\r\n"
-            "DHCP: 192.168.0.1 Office.Lan 192.168.0.100 192.168.0.199 255.255.255.0\r\n");
+TEST_F(IniWrite, RewriteDropsCommentsUnknownKeysAndOldReloadPortKeepingTheOldFile) {
+  const std::string old_text =
+      "; my notes\r\nFoo: bar\r\nReloadPort: 1111\r\nBombLevel: 0\r\n"
+      "DHCP: 192.168.0.1 Office.Lan 192.168.0.100 192.168.0.199 255.255.255.0\r\n";
+  dir.Write("vellion.ini", old_text);
   const Settings first = Load();
-  const std::string text = Save(first, 2222);
+  EXPECT_EQ(SaveINI(first, 2222, ctx),
+            (std::vector<std::string>{"; my notes", "Foo: bar",
+                                      "DHCP: 192.168.0.1 Office.Lan 192.168.0.100 192.168.0.199 255.255.255.0"}));
+  EXPECT_EQ(dir.Read("vellion.ini.bak"), old_text);
+  const std::string text = dir.Read("vellion.ini");
+  EXPECT_TRUE(SaveINI(first, 3333, ctx).empty()) << "the server's own file changes only in its reload port";
   EXPECT_EQ(text.find("notes"), std::string::npos);
   EXPECT_EQ(text.find("Foo"), std::string::npos);
   EXPECT_EQ(text.find("1111"), std::string::npos);

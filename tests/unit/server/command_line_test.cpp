@@ -5,15 +5,17 @@
 namespace vell {
 namespace {
 
-TEST(CommandLine, PlainArgumentIsJoinedTrimmedAndLowerCased) {
-  std::string error;
-  auto cl = ParseCommandLine({"-N"}, error);
-  ASSERT_TRUE(cl);
-  EXPECT_EQ(cl->command, "-n");
-  cl = ParseCommandLine({"-n", "extra"}, error);
-  EXPECT_EQ(cl->command, "-n extra");  // compared as a whole, so this is not "-n"
-  cl = ParseCommandLine({}, error);
-  EXPECT_EQ(cl->command, "");
+TEST(CommandLine, PlainArgumentIsOneOfStartOrUninstallInAnyCase) {
+  const struct {
+    std::vector<std::string> args;
+    std::string command;
+  } cases[] = {{{"-N"}, "-n"}, {{"-u"}, "-u"}, {{}, ""}, {{"--help", "-n"}, "-n"}};
+  for (const auto& c : cases) {
+    std::string error;
+    const auto cl = ParseCommandLine(c.args, error);
+    ASSERT_TRUE(cl) << error;
+    EXPECT_EQ(cl->command, c.command);
+  }
 }
 
 TEST(CommandLine, OptionsSetHomeAndPorts) {
@@ -42,7 +44,8 @@ TEST(CommandLine, DefaultsAreTheStandardPorts) {
 
 TEST(CommandLine, BadOptionsAreRefused) {
   for (const auto& args : std::vector<std::vector<std::string>>{
-           {"--dns-port", "65536"}, {"--dns-port", "53x"}, {"--dns-port"}, {"--colour", "red"}}) {
+           {"--dns-port", "65536"}, {"--dns-port", "53x"}, {"--dns-port"}, {"--colour", "red"}, {"foo"}, {"-x"},
+           {"-n", "-u"}, {"-n", "-n"}}) {
     std::string error;
     EXPECT_FALSE(ParseCommandLine(args, error)) << args[0];
     EXPECT_FALSE(error.empty());
