@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
-# Installs what building and testing Vellion needs on Debian 12. Safe to run
-# again: it only calls apt when a package is missing.
+# Installs what building and testing Vellion needs on Debian 12; with the
+# argument "build", only what building the programs needs (the demo). Safe
+# to run again: it only calls apt when a package is missing.
 set -euo pipefail
 
-packages=(
-  cmake ninja-build g++ clang libclang-rt-14-dev clang-format clang-tidy
-  libgtest-dev libgmock-dev libbenchmark-dev
-  python3-pytest python3-dnspython bind9-dnsutils nsd bind9 knot
-)
+packages=(cmake ninja-build g++)
+if [ "${1:-}" != build ]; then
+  packages+=(
+    clang libclang-rt-14-dev clang-format clang-tidy
+    libgtest-dev libgmock-dev libbenchmark-dev
+    python3-pytest python3-dnspython bind9-dnsutils nsd bind9 knot
+  )
+fi
 
 missing=()
 for p in "${packages[@]}"; do
