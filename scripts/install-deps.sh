@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Installs what building and testing Vellion needs on Debian 12; with the
-# argument "build", only what building the programs needs (the demo). Safe
-# to run again: it only calls apt when a package is missing.
+# argument "build", only what building the programs needs (the demo), with
+# "package" that and the Debian packaging tools. Safe to run again: it only
+# calls apt when a package is missing.
 set -euo pipefail
 
 packages=(cmake ninja-build g++)
-if [ "${1:-}" != build ]; then
+[ "${1:-}" = build ] || packages+=(dpkg-dev)
+if [ "${1:-}" != build ] && [ "${1:-}" != package ]; then
   packages+=(
     clang libclang-rt-14-dev clang-format clang-tidy
     libgtest-dev libgmock-dev libbenchmark-dev

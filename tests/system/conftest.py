@@ -38,12 +38,12 @@ def write_ini(home, lines):
 class Server:
     """One vellmain process; its standard output is collected line by line."""
 
-    def __init__(self, home, args, env=None):
+    def __init__(self, home, args, env=None, binary=VELLMAIN):
         self.home = home
         self.lines = []
         self._queue = queue.Queue()
         self.proc = subprocess.Popen(
-            [VELLMAIN] + args,
+            [binary] + args,
             stdout=subprocess.PIPE,
             stderr=subprocess.PIPE,
             env=dict(os.environ, **(env or {})),
@@ -114,11 +114,11 @@ def start(home):
     """start(args=[...], ini=[...]) runs vellmain in `home`; all are stopped at the end."""
     servers = []
 
-    def _start(args=None, ini=None, env=None, port=None):
+    def _start(args=None, ini=None, env=None, port=None, binary=VELLMAIN):
         if ini is not None:
             write_ini(home, ini)
         port = port or free_port()
-        server = Server(home, ["--home", home, "--dns-port", str(port)] + (args or []), env)
+        server = Server(home, ["--home", home, "--dns-port", str(port)] + (args or []), env, binary)
         server.port = port
         servers.append(server)
         return server
