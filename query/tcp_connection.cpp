@@ -16,7 +16,7 @@ namespace vell {
 
 namespace {
 
-constexpr int kTimerMs = 30000;
+constexpr int kIdleTimerMs = 30000;
 constexpr int16_t kTickSeconds = 30;
 constexpr int16_t kIdleSeconds = 60;
 constexpr int16_t kTransferIdleSeconds = 600;
@@ -38,7 +38,7 @@ bool HasMsTrailer(const std::string& msg) {
 
 ctlZT::ctlZT(QueryContext& ctx, int32_t& connections)
     : ctx_(ctx), connections_(connections), socket_(std::make_unique<TcpSocket>(ctx.env.loop)) {
-  timer_ = ctx_.env.loop.AddTimer(kTimerMs, [this] { TimerTick(); });
+  timer_ = ctx_.env.loop.AddTimer(kIdleTimerMs, [this] { TimerTick(); });
 }
 
 ctlZT::~ctlZT() { ctx_.env.loop.RemoveTimer(timer_); }

@@ -19,7 +19,7 @@ namespace vell {
 
 namespace {
 
-constexpr int kTimerMs = 5000;
+constexpr int kTransferTimerMs = 5000;
 constexpr size_t kLengthOctets = 2;
 
 class TcpTransferLink final : public TransferLink {
@@ -53,7 +53,7 @@ class TcpTransferLink final : public TransferLink {
 ctlZTS::ctlZTS(EventLoop& loop, QueryContext& ctx, uint16_t peer_port, std::unique_ptr<TransferLink> link)
     : loop_(loop), ctx_(ctx), peer_port_(peer_port), link_(std::move(link)) {
   if (!link_) link_ = std::make_unique<TcpTransferLink>(loop_, *this);
-  timer_ = loop_.AddTimer(kTimerMs, [this] { Tick(); });
+  timer_ = loop_.AddTimer(kTransferTimerMs, [this] { Tick(); });
 }
 
 ctlZTS::~ctlZTS() { loop_.RemoveTimer(timer_); }

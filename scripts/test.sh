@@ -9,6 +9,7 @@ scripts/install-deps.sh
 
 scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELL_WERROR=ON
 scripts/lint.sh build
+scripts/build-demo.sh  # the demo's unity build must keep compiling
 ctest --test-dir build --output-on-failure
 
 scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DVELL_WERROR=ON -DVELL_SANITIZE=ON -DVELL_BENCH=OFF
