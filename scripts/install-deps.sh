@@ -11,7 +11,7 @@ if [ "${1:-}" != build ] && [ "${1:-}" != package ]; then
   packages+=(
     clang libclang-rt-14-dev clang-format clang-tidy
     libgtest-dev libgmock-dev libbenchmark-dev
-    python3-pytest python3-dnspython bind9-dnsutils nsd bind9 knot
+    python3-pytest python3-dnspython bind9-dnsutils nsd bind9 knot dnsperf
   )
 fi
 

@@ -54,7 +54,7 @@ struct Context {
   SupportReport errors{clock, settings, state, boxes, home, LocalIPs, log};
   Env env{clock, settings, log, errors, state, loop, home};
   std::vector<clLease> Leases;
-  BlockList blocks{settings, log};
+  BlockList blocks{env};
   clDNSAuthData AuthData{env, Leases};
   clDNSCache Cache{env, Leases};
 };

@@ -8,6 +8,8 @@ namespace vell {
 
 namespace {
 
+constexpr int kServiceReceiveBuffer = 4 << 20;
+
 bool IsResponse(const std::string& msg) {
   return (static_cast<unsigned char>(msg[header::kFlags1]) & header::kQR) != 0;
 }
@@ -28,6 +30,9 @@ bool DnsEndpoint::Open(const std::string& address) {
     ReportBindFailure("DNS service (UDP)", address, ctx_.ports.dns, e);
     return false;
   }
+  // A flood arrives in bursts faster than the guard drops them; a deep
+  // queue keeps other clients' queries from being crowded out meanwhile.
+  socket->SetReceiveBuffer(kServiceReceiveBuffer);
   socket->OnDataArrival = [this](const Datagram& d) { OnWSDNS(d); };
   socket->OnError = [this](int n, const std::string& t) { OnSocketError("MAIN-WS Error", n, t); };
   // A reply that could not leave fails SendAnswer, even when it left with a

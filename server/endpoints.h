@@ -13,7 +13,7 @@ namespace vell {
 
 struct Endpoints {
   Endpoints(Context& ctx, InboundHandler& inbound)
-      : dns(ctx, inbound), tcp(ctx, inbound), dhcp(ctx, inbound), reload(ctx) {}
+      : dns(ctx, inbound), tcp(ctx, inbound), dhcp(ctx, inbound), reload(ctx, inbound) {}
 
   DnsEndpoint dns;
   TcpListener tcp;

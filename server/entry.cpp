@@ -41,7 +41,11 @@ ServiceControl MakeServiceControl(const Context& ctx, const CommandLine& cl, Com
     exec.push_back(cl.options[i]);
     exec.push_back(cl.options[i + 1]);
   }
-  return ServiceControl(EnvOr("VELLION_UNIT_DIR", "/etc/systemd/system"), runner, exec);
+  // "systemctl reload" asks the running server to reload every zone through
+  // vellctl, which is built and installed beside vellmain.
+  const std::string vellctl = (std::filesystem::path(exec[0]).parent_path() / "vellctl").string();
+  return ServiceControl(EnvOr("VELLION_UNIT_DIR", "/etc/systemd/system"), runner, exec,
+                        {vellctl, "--home", ctx.home, "reload"});
 }
 
 class SystemctlRunner final : public CommandRunner {

@@ -19,6 +19,11 @@ class InboundHandler {
   virtual bool AcceptConnection(TcpSocket& listener, int request_id) = 0;
   // A complete DHCP request sits in buffer (the endpoint's join buffer).
   virtual void Arrival(int index, const std::string& ip, std::string& buffer) = 0;
+  // Commands of the reload port; zone names are normalised,
+  // with the final dot.
+  virtual void ReloadAll() = 0;
+  virtual void ReloadZone(const std::string& zone) = 0;
+  virtual void UnloadZone(const std::string& zone) = 0;
 };
 
 }  // namespace vell

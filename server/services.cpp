@@ -1,6 +1,7 @@
 #include "server/services.h"
 
 #include "query/dispatch.h"
+#include "query/notify.h"
 #include "query/transfer_client.h"
 
 namespace vell {
@@ -13,8 +14,7 @@ void Services::ProcDNSAnswer(const std::string& ip, const std::string& msg) {
   vell::ProcDNSAnswer(query_, ip, msg);
 }
 
-// The flood guard is off until its subsystem exists (BOMBLEVEL 0 behaviour).
-bool Services::FloodBlocked(const std::string&) { return false; }
+bool Services::FloodBlocked(const std::string& ip) { return !ctx_.blocks.FloodCheck(ip); }
 
 bool Services::AcceptConnection(TcpSocket& listener, int request_id) {
   query_.TCPcon.Accept(listener, request_id);
@@ -24,9 +24,31 @@ bool Services::AcceptConnection(TcpSocket& listener, int request_id) {
 // DHCP requests are dropped until the DHCP server exists.
 void Services::Arrival(int, const std::string&, std::string&) {}
 
+void Services::ReloadAll() {
+  LoadAll();
+  LoadPerm();
+}
+
+// A secondary zone is queued for a refresh from its primary; a primary
+// zone's secondaries are told, unless the server is paused.
+void Services::ReloadZone(const std::string& zone) {
+  ctx_.AuthData.LoadZone(zone, 0);
+  std::string primary;
+  ctx_.AuthData.ZonePrimIP(zone, primary);
+  if (!primary.empty()) {
+    transfers_.Que(zone);
+  } else if (ctx_.state.ServerRunning) {
+    Notify(query_, zone);
+  }
+}
+
+void Services::UnloadZone(const std::string& zone) { ctx_.AuthData.UnloadZone(zone); }
+
 void Services::LoadAll() { ctx_.AuthData.LoadAll(); }
 void Services::LoadPerm() { ctx_.Cache.LoadPerm(ctx_.AuthData.ZoneFind(".") != kNotFound); }
 void Services::LoadCache() { ctx_.Cache.LoadCache(); }
+void Services::LoadBlocks() { ctx_.blocks.LoadBlocks(); }
+void Services::SaveBlocks() { ctx_.blocks.SaveBlocks(); }
 void Services::SaveCache() { ctx_.Cache.SaveCache(false); }
 void Services::RequestTimeOuts() { query_.Requests.RequestTimeOuts(); }
 void Services::Purge() { ctx_.Cache.Purge(); }
@@ -35,5 +57,11 @@ void Services::DropActiveRequests() { query_.Requests.DropAll(); }
 void Services::CheckSecondaries() { vell::CheckSecondaries(query_); }
 void Services::ProcessTransferQueueIfIdle() { transfers_.Resume(); }
 void Services::SaveZoneTTL() { ctx_.AuthData.SaveZoneTTL(); }
+void Services::MLLoad() { ctx_.AuthData.MLLoad(); }
+DateTime Services::LastMLSync() const { return ctx_.AuthData.LastMLSync(); }
+void Services::MLSync() {
+  ctx_.AuthData.MLSync([this](const std::string& zone) { Notify(query_, zone); });
+}
+void Services::MLSave() { ctx_.AuthData.MLSave(); }
 
 }  // namespace vell

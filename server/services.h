@@ -19,10 +19,15 @@ class Services final : public ServerDuties, public InboundHandler {
   bool FloodBlocked(const std::string& ip) override;
   bool AcceptConnection(TcpSocket& listener, int request_id) override;
   void Arrival(int index, const std::string& ip, std::string& buffer) override;
+  void ReloadAll() override;
+  void ReloadZone(const std::string& zone) override;
+  void UnloadZone(const std::string& zone) override;
 
   void LoadAll() override;
   void LoadPerm() override;
   void LoadCache() override;
+  void LoadBlocks() override;
+  void SaveBlocks() override;
   void SaveCache() override;
   void RequestTimeOuts() override;
   void Purge() override;
@@ -31,6 +36,10 @@ class Services final : public ServerDuties, public InboundHandler {
   void CheckSecondaries() override;
   void ProcessTransferQueueIfIdle() override;
   void SaveZoneTTL() override;
+  void MLLoad() override;
+  DateTime LastMLSync() const override;
+  void MLSync() override;
+  void MLSave() override;
 
  private:
   Context& ctx_;

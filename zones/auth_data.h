@@ -2,6 +2,7 @@
 // answers from them.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -20,6 +21,9 @@ struct ZoneName {
   const std::string& operator()(const ZonePtr& z) const { return z->Name; }
 };
 using ZoneList = SortedList<ZonePtr, ZoneName>;
+
+// Tells a zone's secondaries that it changed (NOTIFY lives above zones).
+using ZoneNotify = std::function<void(const std::string& zone)>;
 
 // The "no file time" value of LoadZone: 1900-01-01 00:00.
 constexpr DateTime kNoFileTime = 2.0;
@@ -60,11 +64,23 @@ class clDNSAuthData {
   // zonettl.dat: how long each secondary zone still has before it expires.
   void SaveZoneTTL();
 
+  // Master-list synchronisation with MASTERDIR: one pass, which
+  // notifies each zone it loads; ml.dat, the master file time of each zone.
+  void MLSync(const ZoneNotify& notify);
+  void MLLoad();
+  void MLSave() const;
+  // When the last pass began; 0 before the first.
+  DateTime LastMLSync() const { return last_ml_sync_; }
+
  private:
   Env& env_;
   // Live DHCP leases answer before any stored record.
   const std::vector<clLease>& leases_;
   ZoneList zones_;
+  DateTime last_ml_sync_ = 0;
+
+  void SyncZoneFile(const std::string& master, const std::string& file, const ZoneNotify& notify);
+  void RemoveUnchecked();
 };
 
 }  // namespace vell

@@ -39,6 +39,11 @@ Handler Int32(int Settings::*field) {
 Handler Lower(std::string Settings::*field) {
   return [field](Settings& s, const Value& v) { s.*field = LowerCase(v.u); };
 }
+// A path keeps the case it was written in (Linux file names are
+// case-sensitive).
+Handler Keep(std::string Settings::*field) {
+  return [field](Settings& s, const Value& v) { s.*field = v.raw; };
+}
 Handler AppendIP(std::vector<std::string> Settings::*field) {
   return [field](Settings& s, const Value& v) { (s.*field).push_back(CleanIP(v.u)); };
 }
@@ -77,9 +82,9 @@ const std::map<std::string, Handler>& Handlers() {
       {"NAME", [](Settings& s, const Value& v) { s.NAME = CleanName(v.u); }},
       {"STARTMINI", Flag(&Settings::STARTMINI)},
       {"STARTWIN", Flag(&Settings::STARTWIN)},
-      {"HOSTS", Lower(&Settings::HOSTS)},
+      {"HOSTS", Keep(&Settings::HOSTS)},
       {"HOSTSTTL", Int32(&Settings::HOSTSTTL)},
-      {"MASTERDIR", Lower(&Settings::MASTERDIR)},
+      {"MASTERDIR", Keep(&Settings::MASTERDIR)},
       {"MASTERSYNC", Int16(&Settings::MASTERSYNC)},
       {"MAXACTDNSREQ", Int16(&Settings::MAXACTDNSREQ)},
       {"BOMBLEVEL", Int16(&Settings::BOMBLEVEL)},
@@ -211,6 +216,17 @@ void LoadINI(Settings& s, const IniContext& ctx) {
   Trap(*ctx.errors, "modMain LoadINI", [&] {
     for (const auto& line : SplitLines(text)) ApplyLine(s, line);
   });
+}
+
+uint16_t ReadReloadPort(const std::string& path) {
+  uint16_t port = 0;
+  for (const auto& line : SplitLines(ReadWhole(path))) {
+    const size_t colon = line.find(':');
+    if (colon == std::string::npos || UpperCase(Trim(line.substr(0, colon))) != "RELOADPORT") continue;
+    const double value = LeadingNumber(line.substr(colon + 1));
+    port = value >= 1 && value <= 65535 ? static_cast<uint16_t>(value) : 0;
+  }
+  return port;
 }
 
 std::vector<std::string> SaveINI(const Settings& s, uint16_t reload_port, const IniContext& ctx) {

@@ -21,6 +21,10 @@ struct IniContext {
 // missing file leaves the defaults; a bad line ends the reading there
 // ("modMain LoadINI").
 void LoadINI(Settings& s, const IniContext& ctx);
+// The port of the "ReloadPort:" line (the last one); 0 when the file, the
+// line or a valid port is missing. Companion programs find the reload port
+// here.
+uint16_t ReadReloadPort(const std::string& path);
 // Rewrites the whole file; reload_port is the port of the reload socket
 // (0 before it is bound). Returns the lines written by someone else that
 // the rewrite drops or changes; the file as it was is then kept beside it

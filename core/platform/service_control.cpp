@@ -33,25 +33,35 @@ std::string QuoteArgument(const std::string& arg) {
   return quoted + "\"";
 }
 
-std::string UnitText(const std::string& description, const std::vector<std::string>& exec_start) {
-  std::string exec;
-  for (const auto& arg : exec_start) exec += (exec.empty() ? "" : " ") + QuoteArgument(arg);
-  return "[Unit]\nDescription=" + EscapeExpansions(description, false) + "\n\n[Service]\nExecStart=" + exec +
-         "\nType=simple\n\n[Install]\nWantedBy=multi-user.target\n";
+std::string CommandLine(const std::vector<std::string>& argv) {
+  std::string line;
+  for (const auto& arg : argv) line += (line.empty() ? "" : " ") + QuoteArgument(arg);
+  return line;
+}
+
+std::string UnitText(const std::string& description, const std::vector<std::string>& exec_start,
+                     const std::vector<std::string>& exec_reload) {
+  const std::string reload = exec_reload.empty() ? "" : "ExecReload=" + CommandLine(exec_reload) + "\n";
+  return "[Unit]\nDescription=" + EscapeExpansions(description, false) +
+         "\n\n[Service]\nExecStart=" + CommandLine(exec_start) + "\n" + reload +
+         "Type=simple\n\n[Install]\nWantedBy=multi-user.target\n";
 }
 
 }  // namespace
 
 ServiceControl::ServiceControl(std::string unit_dir, CommandRunner& runner,
-                               std::vector<std::string> exec_start)
-    : unit_dir_(std::move(unit_dir)), runner_(runner), exec_start_(std::move(exec_start)) {}
+                               std::vector<std::string> exec_start, std::vector<std::string> exec_reload)
+    : unit_dir_(std::move(unit_dir)),
+      runner_(runner),
+      exec_start_(std::move(exec_start)),
+      exec_reload_(std::move(exec_reload)) {}
 
 std::string ServiceControl::UnitPath() const { return unit_dir_ + "/" + ServiceName + ".service"; }
 
 bool ServiceControl::Install() {
   if (ServiceName.empty()) return false;
   try {
-    WriteFileAtomically(UnitPath(), UnitText(DisplayName, exec_start_));
+    WriteFileAtomically(UnitPath(), UnitText(DisplayName, exec_start_, exec_reload_));
   } catch (const std::exception&) {
     return false;
   }

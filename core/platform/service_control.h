@@ -13,8 +13,10 @@ namespace vell {
 class ServiceControl {
  public:
   // unit_dir: where units are written (/etc/systemd/system on a real
-  // installation). exec_start: the command line the unit runs.
-  ServiceControl(std::string unit_dir, CommandRunner& runner, std::vector<std::string> exec_start);
+  // installation). exec_start: the command line the unit runs;
+  // exec_reload, when given, what "systemctl reload" runs (vellctl).
+  ServiceControl(std::string unit_dir, CommandRunner& runner, std::vector<std::string> exec_start,
+                 std::vector<std::string> exec_reload = {});
 
   // Set from SERVICENAME and SERVICEDESC before every request.
   std::string ServiceName;
@@ -33,6 +35,7 @@ class ServiceControl {
   std::string unit_dir_;
   CommandRunner& runner_;
   std::vector<std::string> exec_start_;
+  std::vector<std::string> exec_reload_;
 };
 
 }  // namespace vell

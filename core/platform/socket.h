@@ -57,6 +57,9 @@ class UdpSocket {
   // Port 0 lets the system choose; an empty address binds to all.
   void Bind(uint16_t port, const std::string& address = "");
   void EnableBroadcast();
+  // Asks for a receive queue of that many octets (best effort: the
+  // system may cap it), so that bursts wait instead of being dropped.
+  void SetReceiveBuffer(int bytes);
   // Sends one datagram; an unbound socket is bound to a system-chosen port
   // first.
   void SendTo(const std::string& host, uint16_t port, const std::string& data);

@@ -132,6 +132,14 @@ void UdpSocket::EnableBroadcast() {
   if (impl_->fd >= 0) sockets::SetFlag(impl_->fd, SO_BROADCAST, true);
 }
 
+void UdpSocket::SetReceiveBuffer(int bytes) {
+  if (impl_->fd < 0) return;
+  // Beyond the system's cap only with the right to override it.
+  if (setsockopt(impl_->fd, SOL_SOCKET, SO_RCVBUFFORCE, &bytes, sizeof bytes) != 0) {
+    setsockopt(impl_->fd, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
+  }
+}
+
 void UdpSocket::SendTo(const std::string& host, uint16_t port, const std::string& data) {
   const sockaddr_in to = sockets::ParseAddress(host, port, true);
   if (impl_->fd < 0) Bind(0);

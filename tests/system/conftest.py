@@ -13,6 +13,13 @@ import time
 import pytest
 
 VELLMAIN = os.environ.get("VELLMAIN", os.path.join(os.path.dirname(__file__), "../../build/vellmain"))
+# The companion is built beside the server.
+VELLCTL = os.environ.get("VELLCTL", os.path.join(os.path.dirname(VELLMAIN), "vellctl"))
+
+
+def vellctl(home, *args):
+    """Runs vellctl for the program directory home; the finished process."""
+    return subprocess.run([VELLCTL, "--home", home] + list(args), timeout=10, capture_output=True, text=True)
 
 
 def free_port():
@@ -111,14 +118,16 @@ def home():
 
 @pytest.fixture
 def start(home):
-    """start(args=[...], ini=[...]) runs vellmain in `home`; all are stopped at the end."""
+    """start(args=[...], ini=[...]) runs vellmain in `home` (or in home_dir);
+    all are stopped at the end."""
     servers = []
 
-    def _start(args=None, ini=None, env=None, port=None, binary=VELLMAIN):
+    def _start(args=None, ini=None, env=None, port=None, home_dir=None, binary=VELLMAIN):
+        where = home_dir or home
         if ini is not None:
-            write_ini(home, ini)
+            write_ini(where, ini)
         port = port or free_port()
-        server = Server(home, ["--home", home, "--dns-port", str(port)] + (args or []), env, binary)
+        server = Server(where, ["--home", where, "--dns-port", str(port)] + (args or []), env, binary)
         server.port = port
         servers.append(server)
         return server

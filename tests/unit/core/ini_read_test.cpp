@@ -79,8 +79,9 @@ TEST_F(IniRead, TextSettingsAreCleanedPerKey) {
   const Settings s = Load(
       "MasterDir: C:\\Zones\r\nHosts: /etc/Hosts\r\nName:  My Host.Example. \r\nDNSRecursion: <NONE>\r\n"
       "ServiceName: My DNS/Srv\\1\r\nServiceDesc:  My DNS \r\n");
-  EXPECT_EQ(s.MASTERDIR, "c:\\zones");  // everything after the first colon
-  EXPECT_EQ(s.HOSTS, "/etc/hosts");
+  // Everything after the first colon; paths keep their case.
+  EXPECT_EQ(s.MASTERDIR, "C:\\Zones");
+  EXPECT_EQ(s.HOSTS, "/etc/Hosts");
   EXPECT_EQ(s.NAME, "myhost.example");
   EXPECT_EQ(s.DNSRECURSION, "<none>");
   EXPECT_EQ(s.SERVICENAME, "mydnssrv1");
@@ -117,6 +118,23 @@ TEST_F(IniRead, DhcpRecordsFromTokens) {
 
 TEST_F(IniRead, UnknownKeysCommentsAndReloadPortAreIgnored) {
   EXPECT_EQ(Load("; WriteLog: YES\r\nReloadPort: 5353\r\nFoo: bar\r\n\r\n:YES\r\n"), Defaults());
+}
+
+// What companion programs read: the last valid "ReloadPort:" line.
+TEST_F(IniRead, ReloadPortForCompanions) {
+  const std::pair<const char*, int> cases[] = {
+      {"HostsTTL: 3600\r\nReloadPort: 40001\r\nBombLevel: 0\r\n", 40001},
+      {"reloadport:7\r\nReloadPort: 9\r\n", 9},
+      {"ReloadPort: 0\r\n", 0},
+      {"ReloadPort: 70000\r\n", 0},
+      {"ReloadPort: junk\r\n", 0},
+      {"BombLevel: 0\r\n", 0},
+  };
+  for (const auto& [text, port] : cases) {
+    dir.Write("vellion.ini", text);
+    EXPECT_EQ(ReadReloadPort(ctx.path), port) << text;
+  }
+  EXPECT_EQ(ReadReloadPort(dir.File("missing.ini")), 0);
 }
 
 }  // namespace

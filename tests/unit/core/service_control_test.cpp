@@ -34,6 +34,21 @@ TEST_F(Service, InstallWritesUnitAndEnablesIt) {
   EXPECT_EQ(runner.commands, (Commands{{"systemctl", "daemon-reload"}, {"systemctl", "enable", "vellion"}}));
 }
 
+TEST_F(Service, ReloadGoesThroughTheCompanion) {
+  ServiceControl with_reload{dir.Path(),
+                             runner,
+                             {"/opt/vell/vellmain", "-n"},
+                             {"/opt/vell/vellctl", "--home", "/srv/my dns", "reload"}};
+  with_reload.ServiceName = "vellion";
+  with_reload.DisplayName = "Vellion";
+  ASSERT_TRUE(with_reload.Install());
+  EXPECT_EQ(dir.Read("vellion.service"),
+            "[Unit]\nDescription=Vellion\n\n"
+            "[Service]\nExecStart=/opt/vell/vellmain -n\n"
+            "ExecReload=/opt/vell/vellctl --home \"/srv/my dns\" reload\nType=simple\n\n"
+            "[Install]\nWantedBy=multi-user.target\n");
+}
+
 TEST_F(Service, InstallFailures) {
   runner.status = 1;
   EXPECT_FALSE(control.Install());

@@ -54,7 +54,10 @@ class RecordingInbound final : public InboundHandler {
     dhcp.push_back(std::to_string(index) + ":" + ip + ":" + std::to_string(buffer.size()));
     buffer.clear();  // taken, as the DHCP server does
   }
-  std::vector<std::string> requests, answers, dhcp;
+  void ReloadAll() override { reloads.push_back("RELOAD"); }
+  void ReloadZone(const std::string& zone) override { reloads.push_back("RELOAD " + zone); }
+  void UnloadZone(const std::string& zone) override { reloads.push_back("UNLOAD " + zone); }
+  std::vector<std::string> requests, answers, dhcp, reloads;
   bool flood = false;
 };
 
