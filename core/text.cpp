@@ -209,4 +209,8 @@ std::string HexToHW(const std::string& text) {
   return out;
 }
 
+bool Contains(const std::vector<std::string>& list, const std::string& item) {
+  return std::find(list.begin(), list.end(), item) != list.end();
+}
+
 }  // namespace vell

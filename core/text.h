@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace vell {
 
@@ -26,5 +27,7 @@ double LeadingNumber(const std::string& s);
 // A number as a number-to-text conversion writes it: one blank before a
 // non-negative number ("HostsTTL: 3600"), the sign before a negative one.
 std::string NumText(double v);
+// True when list holds item exactly (address lists, block lists).
+bool Contains(const std::vector<std::string>& list, const std::string& item);
 
 }  // namespace vell

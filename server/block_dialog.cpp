@@ -8,16 +8,8 @@
 
 namespace vell {
 
-namespace {
-
-bool Holds(const std::vector<std::string>& list, const std::string& text) {
-  return std::find(list.begin(), list.end(), text) != list.end();
-}
-
-}  // namespace
-
 bool BlockListAdd(std::vector<std::string>& list, const std::string& text) {
-  if (text.empty() || Holds(list, text)) return false;
+  if (text.empty() || Contains(list, text)) return false;
   list.push_back(text);
   return true;
 }

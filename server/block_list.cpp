@@ -18,10 +18,6 @@ constexpr char kBlockHeader[] = "; Vellion - IP address blocks";
 // a tenth of a second still count as one second.
 constexpr double kOneSecond = 1.0 + 1e-6;
 
-bool Holds(const std::vector<std::string>& list, const std::string& ip) {
-  return std::find(list.begin(), list.end(), ip) != list.end();
-}
-
 bool IsComment(const std::string& line) {
   const size_t first = line.find_first_not_of(' ');
   return first != std::string::npos && line[first] == ';';
@@ -30,12 +26,12 @@ bool IsComment(const std::string& line) {
 }  // namespace
 
 bool BlockList::Blocked(const std::string& ip, const char* what) {
-  if (!Holds(Blocks, ip)) return false;
+  if (!Contains(Blocks, ip)) return false;
   if (env_.settings.LOGBLOCK) env_.log.AddLine(0, what + ip + " on Block list. Ignored!");
   return true;
 }
 
-bool BlockList::OnNoBlockList(const std::string& ip) const { return Holds(env_.settings.NOBLOCK, ip); }
+bool BlockList::OnNoBlockList(const std::string& ip) const { return Contains(env_.settings.NOBLOCK, ip); }
 
 bool BlockList::FloodCheck(const std::string& ip) {
   const short level = env_.settings.BOMBLEVEL;

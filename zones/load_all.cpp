@@ -1,6 +1,5 @@
 // Loading every zone file of the data directory, with the expiry that
 // secondary zones carried over from the last run (zonettl.dat).
-#include <filesystem>
 #include <fstream>
 #include <vector>
 
@@ -15,7 +14,6 @@ namespace vell {
 
 namespace {
 
-constexpr char kZoneFileSuffix[] = ".dns";
 
 // zonettl.dat: "zone seconds-left" lines, as they stood when the file was
 // written, which was `age` seconds ago.
@@ -48,19 +46,6 @@ CarryOver ReadCarryOver(const std::string& path, DateTime now) {
   return carry;
 }
 
-// Names of the zone files, in directory order; none when the directory
-// cannot be read.
-std::vector<std::string> ZoneFiles(const std::string& dir) {
-  namespace fs = std::filesystem;
-  std::vector<std::string> files;
-  std::error_code ec;
-  for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-    const std::string file = it->path().filename().string();
-    if (file.ends_with(kZoneFileSuffix) && it->is_regular_file(ec)) files.push_back(file);
-  }
-  return files;
-}
-
 }  // namespace
 
 void clDNSAuthData::LoadAll() {
@@ -71,7 +56,7 @@ void clDNSAuthData::LoadAll() {
     zones_.clear();
     const std::string data_dir = env_.Path("data");
     const CarryOver carry = ReadCarryOver(data_dir + "/zonettl.dat", env_.Now());
-    for (const std::string& file : ZoneFiles(data_dir)) {
+    for (const std::string& file : ListZoneFiles(data_dir).value_or(std::vector<std::string>{})) {
       const std::string zone = ZoneOfFileName(file);
       LoadZone(zone, carry.ExpiryOf(zone), kNoFileTime);
     }

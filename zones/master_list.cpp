@@ -22,7 +22,6 @@ namespace vell {
 namespace {
 
 constexpr char kMasterListFile[] = "ml.dat";
-constexpr char kZoneFileSuffix[] = ".dns";
 constexpr char kFailed[] = "** Failed to synchronize!";
 
 // Listing, copying or loading went wrong: the pass ends, nothing removed.
@@ -40,19 +39,6 @@ bool SameSecond(DateTime a, DateTime b) {
 std::string MasterPath(const Env& env) {
   const std::string& dir = env.settings.MASTERDIR;
   return std::filesystem::path(dir).is_absolute() ? dir : env.Path(dir);
-}
-
-// The zone files of the master directory, in directory order; none when it
-// cannot be read.
-std::vector<std::string> MasterFiles(const std::string& dir) {
-  namespace fs = std::filesystem;
-  std::vector<std::string> files;
-  std::error_code ec;
-  for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-    const std::string file = it->path().filename().string();
-    if (file.ends_with(kZoneFileSuffix) && it->is_regular_file(ec)) files.push_back(file);
-  }
-  return ec ? std::vector<std::string>{} : files;
 }
 
 // Into the data directory, which a fresh installation may not have yet.
@@ -100,7 +86,7 @@ void clDNSAuthData::MLSync(const ZoneNotify& notify) {
     env_.log.AddLine(0, "Synchronizing with \"" + env_.settings.MASTERDIR + "\"");
     for (const ZonePtr& zone : zones_.items()) zone->Checked = false;
     const std::string master = MasterPath(env_);
-    const std::vector<std::string> files = MasterFiles(master);
+    const std::vector<std::string> files = ListZoneFiles(master).value_or(std::vector<std::string>{});
     try {
       if (files.empty()) throw SyncFailure{};
       for (const std::string& file : files) SyncZoneFile(master, file, notify);

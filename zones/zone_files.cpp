@@ -1,6 +1,7 @@
 #include "zones/zone_files.h"
 
 #include <algorithm>
+#include <filesystem>
 
 #include "core/text.h"
 
@@ -10,6 +11,7 @@ namespace {
 
 constexpr char kRootFile[] = "_root.dns";
 constexpr char kRootStem[] = "_root.";
+constexpr char kZoneFileSuffix[] = ".dns";
 
 }  // namespace
 
@@ -27,6 +29,18 @@ std::string ZoneOfFileName(const std::string& file) {
   if (dot != std::string::npos) zone.resize(dot + 1);
   zone = LowerCase(zone);
   return zone == kRootStem ? "." : zone;
+}
+
+std::optional<std::vector<std::string>> ListZoneFiles(const std::string& dir) {
+  namespace fs = std::filesystem;
+  std::vector<std::string> files;
+  std::error_code ec;
+  for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string file = it->path().filename().string();
+    if (file.ends_with(kZoneFileSuffix) && it->is_regular_file(ec)) files.push_back(file);
+  }
+  if (ec) return std::nullopt;
+  return files;
 }
 
 }  // namespace vell

@@ -1,7 +1,9 @@
 // Where zones live on disk: one file per zone in the data directory.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace vell {
 
@@ -11,5 +13,8 @@ std::string ZoneFileName(const std::string& zone);
 // The reverse, for a file name found in the data directory: "~" -> "/",
 // cut after the last dot, lower case, "_root." -> ".".
 std::string ZoneOfFileName(const std::string& file);
+// The zone files (".dns") of dir, in directory order; nullopt when the
+// directory cannot be read.
+std::optional<std::vector<std::string>> ListZoneFiles(const std::string& dir);
 
 }  // namespace vell

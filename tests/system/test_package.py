@@ -12,7 +12,9 @@ from conftest import VELLMAIN
 
 PACKAGED = [
     "./usr/sbin/vellmain",
+    "./usr/sbin/vellctl",
     "./usr/share/man/man8/vellmain.8.gz",
+    "./usr/share/man/man8/vellctl.8.gz",
     "./usr/lib/systemd/system/vellion.service",
     "./var/lib/vellion/named.root",
     "./var/lib/vellion/data/",
@@ -30,8 +32,10 @@ def test_package_holds_a_server_that_runs(home, start, tmp_path):
     subprocess.run(["dpkg-deb", "-x", deb, str(root)], check=True)
     unit = (root / "usr/lib/systemd/system/vellion.service").read_text()
     assert "\nExecStart=/usr/sbin/vellmain -n --home /var/lib/vellion\n" in unit
-    with gzip.open(root / "usr/share/man/man8/vellmain.8.gz", "rt") as f:
-        assert "vellmain \\- name server" in f.read()
+    assert "\nExecReload=/usr/sbin/vellctl --home /var/lib/vellion reload\n" in unit
+    for page, name in (("vellmain", "name server"), ("vellctl", "tell a running")):
+        with gzip.open(root / f"usr/share/man/man8/{page}.8.gz", "rt") as f:
+            assert f"{page} \\- {name}" in f.read()
 
     shutil.copytree(root / "var/lib/vellion", home, dirs_exist_ok=True)
     with open(f"{home}/data/pkg.test.dns", "w") as f:
