@@ -30,25 +30,7 @@ spawn taskset -c 0 build-bench/vellmain -n --home "$work/vell" --dns-port 5401
 vell_pid=$!
 
 # NSD, one server process.
-mkdir -p "$work/nsd"
-cat >"$work/nsd/nsd.conf" <<CONF
-server:
-  ip-address: 127.0.0.1@5402
-  server-count: 1
-  username: ""
-  zonesdir: "$work"
-  database: ""
-  pidfile: "$work/nsd/nsd.pid"
-  xfrdfile: "$work/nsd/xfrd.state"
-  zonelistfile: "$work/nsd/zone.list"
-  verbosity: 0
-remote-control:
-  control-enable: no
-zone:
-  name: bench.test
-  zonefile: "$zone"
-CONF
-spawn taskset -c 0 nsd -d -c "$work/nsd/nsd.conf"
+spawn_nsd 5402 "$zone"
 nsd_pid=$!
 
 # Knot, one UDP worker.

@@ -85,3 +85,28 @@ spawn() {
   "$@" >/dev/null 2>&1 &
   pids+=($!)
 }
+
+# spawn_nsd PORT ZONEFILE [EXTRA_ZONE_LINE]: NSD, one server process on
+# core 0, serving bench.test from ZONEFILE; its pid is in $!.
+spawn_nsd() {
+  mkdir -p "$work/nsd"
+  cat >"$work/nsd/nsd.conf" <<CONF
+server:
+  ip-address: 127.0.0.1@$1
+  server-count: 1
+  username: ""
+  zonesdir: "$work"
+  database: ""
+  pidfile: "$work/nsd/nsd.pid"
+  xfrdfile: "$work/nsd/xfrd.state"
+  zonelistfile: "$work/nsd/zone.list"
+  verbosity: 0
+remote-control:
+  control-enable: no
+zone:
+  name: bench.test
+  zonefile: "$2"
+  ${3:-}
+CONF
+  spawn taskset -c 0 nsd -d -c "$work/nsd/nsd.conf"
+}

@@ -23,26 +23,7 @@ mkdir -p "$work/vell/data"
 printf 'StartMini: YES\r\nDNSBind: 127.0.0.1\r\nLogDetail: NO\r\n' >"$work/vell/vellion.ini"
 spawn taskset -c 0 "$vell" -n --home "$work/vell" --dns-port 5411
 
-mkdir -p "$work/nsd"
-cat >"$work/nsd/nsd.conf" <<CONF
-server:
-  ip-address: 127.0.0.1@5412
-  server-count: 1
-  username: ""
-  zonesdir: "$work"
-  database: ""
-  pidfile: "$work/nsd/nsd.pid"
-  xfrdfile: "$work/nsd/xfrd.state"
-  zonelistfile: "$work/nsd/zone.list"
-  verbosity: 0
-remote-control:
-  control-enable: no
-zone:
-  name: bench.test
-  zonefile: "$zone"
-  provide-xfr: 127.0.0.1 NOKEY
-CONF
-spawn taskset -c 0 nsd -d -c "$work/nsd/nsd.conf"
+spawn_nsd 5412 "$zone" "provide-xfr: 127.0.0.1 NOKEY"
 
 mkdir -p "$work/knot/db"
 cat >"$work/knot/knot.conf" <<CONF
