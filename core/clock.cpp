@@ -50,7 +50,10 @@ DateTime SystemClock::Now() const {
 }
 
 CalendarTime ToCalendar(DateTime t) {
-  const double total_seconds = std::floor(t * kSecondsPerDay + 1e-6);
+  // A millisecond of tolerance: far from 1899 the day count carries tens of
+  // microseconds of rounding, and a time written as 03:04:00 must read back
+  // as 03:04:00, not 03:03:59 (dhcp.dat, up to the year 9999).
+  const double total_seconds = std::floor(t * kSecondsPerDay + 1e-3);
   long long days = static_cast<long long>(std::floor(total_seconds / kSecondsPerDay));
   long long secs = static_cast<long long>(total_seconds) - days * 86400;
   CalendarTime c;

@@ -21,6 +21,7 @@
 #include "core/process_state.h"
 #include "core/support_report.h"
 #include "dhcp/lease.h"
+#include "dhcp/lease_store.h"
 #include "server/block_list.h"
 #include "zones/auth_data.h"
 
@@ -54,7 +55,8 @@ struct Context {
   SupportReport errors{clock, settings, state, boxes, home, LocalIPs, log};
   Env env{clock, settings, log, errors, state, loop, home};
   std::vector<clLease> Leases;
-  BlockList blocks{env};
+  LeaseStore DHCPLeases{env, Leases};
+    BlockList blocks{env};
   clDNSAuthData AuthData{env, Leases};
   clDNSCache Cache{env, Leases};
 };

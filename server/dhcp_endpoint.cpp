@@ -24,9 +24,17 @@ DhcpEndpoint::DhcpEndpoint(Context& ctx, InboundHandler& inbound, int index)
   socket_.OnDataArrival = [this](const Datagram& d) { OnData(d); };
 }
 
+// Bound to all addresses and tied to the interface that owns address: a
+// socket bound to the unicast address alone would not see the broadcasts
+// of clients that have no address yet.
 void DhcpEndpoint::Open(const std::string& address) {
-  socket_.Bind(ctx_.ports.dhcp, address);
   socket_.EnableBroadcast();
+  socket_.BindInterface(ctx_.ports.dhcp, address);
+}
+
+void DhcpEndpoint::SendTo(const std::string& host, uint16_t port, const std::string& msg) {
+  socket_.SendTo(host, port, msg);
+  ctx_.tray.DoTray(1);
 }
 
 void DhcpEndpoint::OnData(const Datagram& d) {
@@ -42,6 +50,16 @@ void DhcpEndpoint::OnData(const Datagram& d) {
     }
     inbound_.Arrival(index_, d.host, DHCPBuffer);
   });
+}
+
+std::string DhcpEndpoints::LocalIP(int index) const {
+  if (index < 1 || static_cast<size_t>(index) > endpoints_.size()) return "";
+  return endpoints_[index - 1]->LocalIP();
+}
+
+void DhcpEndpoints::SendDhcp(int index, const std::string& host, uint16_t port, const std::string& msg) {
+  if (index < 1 || static_cast<size_t>(index) > endpoints_.size()) throw SocketError(10038, "Not a socket");
+  endpoints_[index - 1]->SendTo(host, port, msg);
 }
 
 void DhcpEndpoints::Open() {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/platform/socket.h"
+#include "dhcp/mod_dhcp.h"
 #include "server/context.h"
 #include "server/inbound.h"
 
@@ -21,6 +22,8 @@ class DhcpEndpoint {
   // SocketError when it cannot.
   void Open(const std::string& address);
   uint16_t Port() const { return socket_.LocalPort(); }
+  std::string LocalIP() const { return socket_.LocalIP(); }
+  void SendTo(const std::string& host, uint16_t port, const std::string& msg);
 
  private:
   void OnData(const Datagram& d);
@@ -33,7 +36,7 @@ class DhcpEndpoint {
 };
 
 // The DHCP endpoints of the configured interfaces that could be bound.
-class DhcpEndpoints {
+class DhcpEndpoints final : public DhcpSender {
  public:
   DhcpEndpoints(Context& ctx, InboundHandler& inbound) : ctx_(ctx), inbound_(inbound) {}
 
@@ -44,6 +47,9 @@ class DhcpEndpoints {
   size_t Count() const { return endpoints_.size(); }
   // The port of endpoint index (1-based).
   uint16_t Port(size_t index) const { return endpoints_.at(index - 1)->Port(); }
+
+  std::string LocalIP(int index) const override;
+  void SendDhcp(int index, const std::string& host, uint16_t port, const std::string& msg) override;
 
  private:
   Context& ctx_;

@@ -121,6 +121,7 @@ void frmAlpha::Timer() {
     if (!data_loaded_ && st.ServerRunning) LoadData();
     duties_.RequestTimeOuts();
     duties_.Purge();
+    if (data_loaded_) duties_.SaveChangedLeases();
     const DateTime now = ctx_.Now();
     SecondaryDuty(now);
     // Clear the slot about to be counted.

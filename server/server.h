@@ -14,22 +14,25 @@ namespace vell {
 
 struct Server {
   explicit Server(Context& ctx)
-      : services(ctx, query, soa_check),
+      : services(ctx, query, soa_check, dhcp),
         endpoints(ctx, services),
         soa_check(ctx.loop, query, ctx.ports.peer),
         query(ctx.env, ctx.LocalIPs, ctx.AuthData, ctx.Cache, ctx.Random, endpoints.dns, soa_check,
               [&ctx] { ctx.tray.DoTray(1); }),
+        dhcp(ctx.env, ctx.DHCPLeases, endpoints.dhcp, ctx.ports.dhcp_client),
         form(ctx, services, endpoints) {}
   Server(const Server&) = delete;
   Server& operator=(const Server&) = delete;
 
-  // Bound before query exists and used only once events arrive.
+  // Bound before query and dhcp exist and used only once events arrive.
   Services services;
   Endpoints endpoints;
   // The transfer client; bound to query before query exists, used only once
   // events arrive.
   ctlZTS soa_check;
   QueryContext query;
+  // DHCP message handling; sends through the DHCP endpoints.
+  modDHCP dhcp;
   frmAlpha form;
 };
 

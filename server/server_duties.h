@@ -27,6 +27,9 @@ class ServerDuties {
   virtual DateTime LastMLSync() const { return 0; }
   virtual void MLSync() {}
   virtual long CacheCount() const { return 0; }
+  // Once the data is loaded: dhcp.dat rewritten when the leases changed
+  // (departure, DESIGN.md section 10).
+  virtual void SaveChangedLeases() {}
 
   // Start and pause of the service.
   virtual void ProcessTransferQueueIfIdle() {}

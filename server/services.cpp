@@ -21,8 +21,12 @@ bool Services::AcceptConnection(TcpSocket& listener, int request_id) {
   return true;
 }
 
-// DHCP requests are dropped until the DHCP server exists.
-void Services::Arrival(int, const std::string&, std::string&) {}
+void Services::Arrival(int index, const std::string& ip, std::string& buffer) {
+  dhcp_.Arrival(index, ip, buffer);
+}
+void Services::LoadLeases() { ctx_.DHCPLeases.Load(); }
+void Services::SaveLeases() { ctx_.DHCPLeases.SaveLeases(); }
+void Services::SaveChangedLeases() { ctx_.DHCPLeases.SaveIfChanged(); }
 
 void Services::ReloadAll() {
   LoadAll();

@@ -2,6 +2,7 @@
 // start-up and the housekeeping tick, and the receivers of what arrives.
 #pragma once
 
+#include "dhcp/mod_dhcp.h"
 #include "query/query_context.h"
 #include "server/context.h"
 #include "server/inbound.h"
@@ -11,8 +12,8 @@ namespace vell {
 
 class Services final : public ServerDuties, public InboundHandler {
  public:
-  Services(Context& ctx, QueryContext& query, SoaCheck& transfers)
-      : ctx_(ctx), query_(query), transfers_(transfers) {}
+  Services(Context& ctx, QueryContext& query, SoaCheck& transfers, modDHCP& dhcp)
+      : ctx_(ctx), query_(query), transfers_(transfers), dhcp_(dhcp) {}
 
   void ProcDNSRequest(const std::string& ip, long port, const std::string& msg) override;
   void ProcDNSAnswer(const std::string& ip, const std::string& msg) override;
@@ -28,6 +29,9 @@ class Services final : public ServerDuties, public InboundHandler {
   void LoadCache() override;
   void LoadBlocks() override;
   void SaveBlocks() override;
+  void LoadLeases() override;
+  void SaveLeases() override;
+  void SaveChangedLeases() override;
   void SaveCache() override;
   void RequestTimeOuts() override;
   void Purge() override;
@@ -45,6 +49,7 @@ class Services final : public ServerDuties, public InboundHandler {
   Context& ctx_;
   QueryContext& query_;
   SoaCheck& transfers_;
+  modDHCP& dhcp_;
 };
 
 }  // namespace vell

@@ -60,6 +60,11 @@ class UdpSocket {
   // Asks for a receive queue of that many octets (best effort: the
   // system may cap it), so that bursts wait instead of being dropped.
   void SetReceiveBuffer(int bytes);
+  // Receives everything that arrives on port of the interface that owns
+  // address, broadcasts included: bound to all addresses and tied to that
+  // interface (SO_BINDTODEVICE). LocalIP() then reports address. An address
+  // no interface of the machine owns fails like a bind to it (10049).
+  void BindInterface(uint16_t port, const std::string& address);
   // Sends one datagram; an unbound socket is bound to a system-chosen port
   // first.
   void SendTo(const std::string& host, uint16_t port, const std::string& data);

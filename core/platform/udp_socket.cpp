@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <vector>
 
+#include "core/local_ips.h"
 #include "core/platform/socket.h"
 #include "core/platform/socket_core.h"
 
@@ -33,6 +34,8 @@ struct UdpSocket::Impl : sockets::SocketCore<UdpSocket> {
   void Flush();
 
   bool broadcast = false;
+  // The address reported by LocalIP when bound to an interface.
+  std::string interface_address;
   // Receive buffers, made on the first arrival.
   std::vector<std::array<char, 65535>> buffers;
   std::array<sockaddr_in, kPerWakeup> senders{};
@@ -127,6 +130,37 @@ void UdpSocket::Bind(uint16_t port, const std::string& address) {
   impl_->Open(fd, kSockOpen, false);
 }
 
+void UdpSocket::BindInterface(uint16_t port, const std::string& address) {
+  if (impl_->fd >= 0) sockets::ThrowErrno(EINVAL, true);
+  const std::string wanted = sockets::HostText(sockets::ParseAddress(address, port, true));
+  std::string device;
+  for (const auto& [name, ip] : ReadInterfaceAddresses()) {
+    if (ip == wanted) {
+      device = name;
+      break;
+    }
+  }
+  if (device.empty()) sockets::ThrowErrno(EADDRNOTAVAIL, true);
+  const int fd = sockets::OpenFd(SOCK_DGRAM);
+  try {
+    if (setsockopt(fd, SOL_SOCKET, SO_BINDTODEVICE, device.c_str(), static_cast<socklen_t>(device.size())) !=
+        0) {
+      sockets::ThrowErrno(errno, true);
+    }
+    if (impl_->broadcast) sockets::SetFlag(fd, SO_BROADCAST, true);
+    sockaddr_in any{};
+    any.sin_family = AF_INET;
+    any.sin_port = htons(port);
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&any), sizeof any) != 0)
+      sockets::ThrowErrno(errno, true);
+  } catch (...) {
+    ::close(fd);
+    throw;
+  }
+  impl_->interface_address = wanted;
+  impl_->Open(fd, kSockOpen, false);
+}
+
 void UdpSocket::EnableBroadcast() {
   impl_->broadcast = true;
   if (impl_->fd >= 0) sockets::SetFlag(impl_->fd, SO_BROADCAST, true);
@@ -158,12 +192,15 @@ void UdpSocket::QueueTo(const std::string& host, uint16_t port, const std::strin
 
 void UdpSocket::Close() {
   impl_->queued.clear();
+  impl_->interface_address.clear();
   impl_->Close();
 }
 
 uint16_t UdpSocket::LocalPort() const { return impl_->LocalPort(); }
 
-std::string UdpSocket::LocalIP() const { return impl_->LocalIP(); }
+std::string UdpSocket::LocalIP() const {
+  return impl_->fd >= 0 && !impl_->interface_address.empty() ? impl_->interface_address : impl_->LocalIP();
+}
 
 int UdpSocket::State() const { return impl_->state; }
 

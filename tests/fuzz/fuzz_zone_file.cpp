@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   (void)made;
   workspace.Write("data/example.com.dns", data, size);
 
-  ctx.Leases = {{"10.0.0.1", "www.example.com.", clock.Now() + 1}};
+  ctx.Leases = {{"10.0.0.1", "www.example.com.", clock.Now() + 1, "", ""}};
   vell::clDNSAuthData& auth = ctx.AuthData;
   auth.LoadZone(kZone, 0);
   const size_t found = auth.ZoneFind(kZone);

@@ -45,12 +45,12 @@ def write_ini(home, lines):
 class Server:
     """One vellmain process; its standard output is collected line by line."""
 
-    def __init__(self, home, args, env=None, binary=VELLMAIN):
+    def __init__(self, home, args, env=None, binary=VELLMAIN, prefix=None):
         self.home = home
         self.lines = []
         self._queue = queue.Queue()
         self.proc = subprocess.Popen(
-            [binary] + args,
+            (prefix or []) + [binary] + args,
             stdout=subprocess.PIPE,
             stderr=subprocess.PIPE,
             env=dict(os.environ, **(env or {})),
@@ -119,15 +119,16 @@ def home():
 @pytest.fixture
 def start(home):
     """start(args=[...], ini=[...]) runs vellmain in `home` (or in home_dir);
-    all are stopped at the end."""
+    all are stopped at the end. prefix runs it through another command
+    (`ip netns exec NAME`, which execs it: the pid stays vellmain's)."""
     servers = []
 
-    def _start(args=None, ini=None, env=None, port=None, home_dir=None, binary=VELLMAIN):
+    def _start(args=None, ini=None, env=None, port=None, home_dir=None, binary=VELLMAIN, prefix=None):
         where = home_dir or home
         if ini is not None:
             write_ini(where, ini)
         port = port or free_port()
-        server = Server(where, ["--home", where, "--dns-port", str(port)] + (args or []), env, binary)
+        server = Server(where, ["--home", where, "--dns-port", str(port)] + (args or []), env, binary, prefix)
         server.port = port
         servers.append(server)
         return server

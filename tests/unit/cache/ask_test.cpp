@@ -69,7 +69,8 @@ TEST_F(CacheAsk, ExpiredRecordsAreSkippedButCountedUntilSwept) {
 
 TEST_F(CacheAsk, LiveLeasesComeFirstInBothDirections) {
   const DateTime now = t.clock.Now();
-  t.ctx.Leases = {{"10.0.0.7", "www.example.", now + Minutes(5)}, {"10.0.0.8", "www.example.", now}};
+  t.ctx.Leases = {{"10.0.0.7", "www.example.", now + Minutes(5), "", ""},
+                  {"10.0.0.8", "www.example.", now, "", ""}};
   EXPECT_EQ(Describe(cache.Ask("www.example.", kTypeA, Recursion::kDesired, LookupKind::kFull)->Section2),
             "www.example. 1 10.0.0.7, www.example. 1 10.0.0.1");
   EXPECT_EQ(

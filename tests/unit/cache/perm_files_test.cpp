@@ -91,7 +91,8 @@ TEST_F(PermFiles, SnapshotListsPermanentAndLearntRecordsAndLiveLeases) {
   cache.AddRec(A("www.example.", "10.0.0.1", 600));
   cache.AddRec(Rec("www.example.", kNegativeType + kTypeMX, "example."));
   const DateTime now = t.clock.Now();
-  t.ctx.Leases = {{"10.0.0.7", "pc7.lan.", now + Seconds(90.5)}, {"10.0.0.8", "pc8.lan.", now}};
+  t.ctx.Leases = {{"10.0.0.7", "pc7.lan.", now + Seconds(90.5), "", ""},
+                  {"10.0.0.8", "pc8.lan.", now, "", ""}};
   cache.SaveCache(true);
   EXPECT_EQ(t.dir.Read("snapshot.dat"),
             "1.0.0.127.in-addr.arpa. 3600 PTR localhost.\r\n"

@@ -51,8 +51,9 @@ class RecordingInbound final : public InboundHandler {
   bool FloodBlocked(const std::string&) override { return flood; }
   bool AcceptConnection(TcpSocket&, int) override { return false; }
   void Arrival(int index, const std::string& ip, std::string& buffer) override {
+    // The buffer is left as it is: emptying it is the DHCP server's duty
+    // (tests/unit/dhcp), and a recorder that did it would hide its absence.
     dhcp.push_back(std::to_string(index) + ":" + ip + ":" + std::to_string(buffer.size()));
-    buffer.clear();  // taken, as the DHCP server does
   }
   void ReloadAll() override { reloads.push_back("RELOAD"); }
   void ReloadZone(const std::string& zone) override { reloads.push_back("RELOAD " + zone); }

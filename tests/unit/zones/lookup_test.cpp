@@ -153,9 +153,9 @@ TEST_F(LookupTest, NameOutsideEveryZoneGivesAnEmptyAnswer) {
 TEST_F(LookupTest, LiveLeasesComeFirstAndExpiredOnesAreHidden) {
   Load("0.0.10.in-addr.arpa.", "@ SOA ns1.example.com. hm 1 2 3 4 5\n1 PTR mail.example.com.\n");
   const DateTime now = t.ctx.Now();
-  t.ctx.Leases = {{"10.0.0.77", "mail.example.com.", now + Minutes(5)},
-                  {"10.0.0.78", "gone.example.com.", now - Minutes(5)},
-                  {"10.0.0.1", "pc.example.com.", now + Minutes(5)}};
+  t.ctx.Leases = {{"10.0.0.77", "mail.example.com.", now + Minutes(5), "", ""},
+                  {"10.0.0.78", "gone.example.com.", now - Minutes(5), "", ""},
+                  {"10.0.0.1", "pc.example.com.", now + Minutes(5), "", ""}};
 
   const auto a = Ask("mail.example.com.", kA);
   EXPECT_EQ(Texts(a->Section2),

@@ -1,0 +1,70 @@
+// The lease store: the process-wide table of leases, the rule
+// that decides whether an address may be leased under a name, dhcp.dat, and
+// the operator's rename and delete.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "core/config/dhcp_config.h"
+#include "core/env.h"
+#include "dhcp/lease.h"
+
+namespace vell {
+
+inline constexpr const char* kLeaseFileName = "dhcp.dat";
+
+// dhcp.dat as text: the header line, then one line per lease in table order.
+std::string LeaseFileText(const std::vector<clLease>& leases);
+// The leases of a dhcp.dat text, both line forms; unreadable lines skipped.
+std::vector<clLease> ReadLeaseFile(const std::string& text);
+// "yyyy-mm-dd hh:mm:ss" (seconds optional, time optional); false for
+// anything else.
+bool ParseDateTime(const std::string& text, DateTime& out);
+
+enum class RenameOutcome { kNoLease, kKept, kNameExists, kRenamed };
+
+class LeaseStore {
+ public:
+  LeaseStore(Env& env, std::vector<clLease>& table) : env_(env), table_(table) {}
+
+  const std::vector<clLease>& Table() const { return table_; }
+
+  bool ValidLease(const clDHCPif& dhcp, const std::string& address, const std::string& name,
+                  bool reuse) const;
+  // The first address of the scope, from ScopeFrom on, that ValidLease
+  // accepts for the name; "" when there is none. One walk of the table
+  // instead of one per candidate, so a full scope stays cheap.
+  std::string FirstValid(const clDHCPif& dhcp, const std::string& name, bool reuse) const;
+  // Removes every lease of the address or of the name.
+  void Remove(const std::string& address, const std::string& name);
+  // The first lease of the client, or nullptr.
+  clLease* FindClient(const std::string& client_id);
+  // Removes the first lease of the client.
+  void RemoveClient(const std::string& client_id);
+  void Add(clLease lease);
+  // Release: the client's first lease expires now and stays.
+  void Release(const std::string& client_id);
+
+  // Rename of the lease of address to the edited short name; on kRenamed the
+  // aliases hold the new name for the client and the caller saves them.
+  RenameOutcome Rename(const std::string& address, const std::string& edited,
+                       std::vector<clDHCPAlias>& aliases);
+  // Removes every lease of the address (the operator's delete).
+  void Delete(const std::string& address);
+
+  // dhcp.dat of the program directory.
+  void SaveLeases();
+  void Load();
+  // The housekeeping tick (departure, DESIGN.md section 10): rewrites
+  // dhcp.dat when the table changed since the last write.
+  void SaveIfChanged();
+  bool Changed() const { return changed_; }
+
+ private:
+  Env& env_;
+  std::vector<clLease>& table_;
+  bool changed_ = false;
+};
+
+}  // namespace vell

@@ -1,0 +1,24 @@
+// Any bytes as dhcp.dat: loading must not crash, and what is loaded must
+// survive a write and a second load unchanged.
+#include <stdlib.h>
+
+#include <cstdint>
+#include <string>
+
+#include "fuzz_workspace.h"
+#include "server/context.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static const vell::fuzz::Workspace workspace("leases");
+  static vell::FakeClock clock(46000);
+  static vell::FakeMessageBoxes boxes;
+  static vell::EventLoop loop;
+  static vell::Context ctx(clock, workspace.dir, boxes, loop);
+  workspace.Write(vell::kLeaseFileName, data, size);
+  ctx.DHCPLeases.Load();
+  const std::vector<vell::clLease> first = ctx.Leases;
+  ctx.DHCPLeases.SaveLeases();
+  ctx.DHCPLeases.Load();
+  if (ctx.Leases != first) abort();
+  return 0;
+}
