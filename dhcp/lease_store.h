@@ -56,8 +56,8 @@ class LeaseStore {
   // dhcp.dat of the program directory.
   void SaveLeases();
   void Load();
-  // The housekeeping tick (departure, DESIGN.md section 10): rewrites
-  // dhcp.dat when the table changed since the last write.
+  // The housekeeping tick: rewrites dhcp.dat when the table changed since
+  // the last write, so that a crash loses at most a second of leases.
   void SaveIfChanged();
   bool Changed() const { return changed_; }
 

@@ -1,4 +1,4 @@
-// The lease window's two operations (Part 6.2), for the operator console:
+// The lease window's two operations, for the operator console:
 // the completion of an in-place rename, and the delete the operator has
 // confirmed ("Please re-boot that client to avoid IP-Address conflicts!").
 #pragma once

@@ -27,8 +27,8 @@ class ServerDuties {
   virtual DateTime LastMLSync() const { return 0; }
   virtual void MLSync() {}
   virtual long CacheCount() const { return 0; }
-  // Once the data is loaded: dhcp.dat rewritten when the leases changed
-  // (departure, DESIGN.md section 10).
+  // Once the data is loaded: dhcp.dat rewritten when the leases changed,
+  // so that a crash does not forget the leases given since the start.
   virtual void SaveChangedLeases() {}
 
   // Start and pause of the service.

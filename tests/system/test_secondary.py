@@ -19,7 +19,7 @@ import dns.query  # noqa: E402
 import dns.zone  # noqa: E402
 import pytest  # noqa: E402
 
-from conftest import free_port  # noqa: E402
+from conftest import free_port, vellctl  # noqa: E402
 from hierarchy import kill_trees  # noqa: E402
 from netns import HOST_IP, PEER_IP, veth_namespace  # noqa: E402
 
@@ -31,7 +31,7 @@ CONF = {
 controls {{ }}; zone "sec.test" {{ type primary; file "{d}/zone"; }};""",
     "bind-secondary": """options {{ directory "{d}"; pid-file "{d}/pid"; session-keyfile "{d}/key"; managed-keys-directory "{d}";
   listen-on port {port} {{ {ip}; }}; listen-on-v6 {{ none; }}; recursion no; notify no;
-  minimal-responses yes; }};
+  minimal-responses yes; allow-transfer {{ any; }}; }};
 controls {{ }}; zone "sec.test" {{ type secondary; primaries {{ {HOST_IP} port {ours}; }}; file "{d}/copy"; }};""",
     "knot": """server:\n  rundir: {d}\n  listen: {ip}@{port}\ndatabase:\n  storage: {d}
 remote:\n  - id: vell\n    address: 127.0.0.1@{ours}
@@ -174,3 +174,31 @@ def test_chain_from_a_bind_primary_through_us_to_a_bind_secondary(home, start):
                 copy.stop()
         finally:
             primary.stop()
+
+
+def test_bind_secondary_of_our_zone_follows_a_reload(home, start):
+    """BIND in another namespace transfers a zone of ours; after the file
+    changes, `vellctl reload` makes us notify it and it fetches the change."""
+    ours, peer_port = free_port(), free_port()
+    os.makedirs(f"{home}/data")
+
+    def write(serial):
+        with open(f"{home}/data/{ZONE}dns", "w") as f:
+            f.write(f"; Notify {PEER_IP}\n@ SOA ns1 admin {serial} 3600 600 86400 300\n@ NS ns1\n@ MX 10 mail\n"
+                    "ns1 A 127.0.0.2\nmail A 192.0.2.25\nwww A 192.0.2.80\nwww A 192.0.2.81\nalias CNAME www\n"
+                    '_sip._tcp SRV 1 2 5060 www\nt TXT "hello world" "two"\n')
+
+    with veth_namespace() as ns:
+        write(1)
+        server = start(["-n", "--peer-port", str(peer_port)], port=ours)
+        assert server.wait_for("Loading DHCP Leases...")
+        copy = Peer("bind-secondary", f"{home}/copy", PEER_IP, peer_port, ours, netns=ns)
+        try:
+            assert f"Sending Zone Transfer to {PEER_IP} for {ZONE}" in server.texts()
+            write(2)
+            assert vellctl(home, "reload", ZONE).returncode == 0
+            assert server.wait_for(f"Sending Zone Update Notification to {PEER_IP} about {ZONE}", 5)
+            copy.wait_serial(2)
+            copy.same_answers("127.0.0.1", ours)
+        finally:
+            copy.stop()

@@ -1,18 +1,15 @@
-"""DNS over TCP and zone transfers, seen from outside: dig, raw sockets,
-dnspython, and BIND as a secondary of one of our zones."""
+"""DNS over TCP and the transfer refusal, seen from outside: dig, raw
+sockets and dnspython. BIND as a secondary of our zones is in
+test_secondary.py."""
 
 import os
-import signal
 import socket
 import struct
 import subprocess
-import tempfile
 import time
 
 import dns.message
 import dns.rcode
-import pytest
-from conftest import free_port
 from test_authoritative import raw_query
 
 ZONE = """\
@@ -84,44 +81,3 @@ def test_transfer_outside_the_slaves_is_refused_with_the_question_only(home, sta
     assert reply.id == struct.unpack(">H", query[:2])[0] and reply.rcode() == dns.rcode.REFUSED
     assert [(str(q.name), q.rdtype) for q in reply.question] == [("example.com.", 252)]
     assert reply.answer == reply.authority == reply.additional == []
-
-
-@pytest.fixture
-def named():
-    """named(primary_port) runs BIND as a secondary of example.com on 127.0.0.1; stopped by pid."""
-    procs, tmp = [], tempfile.TemporaryDirectory(prefix="vellion-named-")
-
-    def _start(primary):
-        port, conf = free_port(), os.path.join(tmp.name, "named.conf")
-        with open(conf, "w") as f:
-            f.write(f'options {{ directory "{tmp.name}"; pid-file "{tmp.name}/named.pid"; recursion no; '
-                    f'notify no; listen-on port {port} {{ 127.0.0.1; }}; listen-on-v6 {{ none; }}; }};\n'
-                    f'controls {{ }};\nzone "example.com" {{ type secondary; '
-                    f'primaries port {primary} {{ 127.0.0.1; }}; file "{tmp.name}/example.com.db"; }};\n')
-        os.chmod(tmp.name, 0o777)
-        user = ["-u", "bind"] if os.geteuid() == 0 else []
-        procs.append(subprocess.Popen(["named", "-g", "-n", "1", "-c", conf] + user,
-                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
-        return port
-
-    yield _start
-    for proc in procs:
-        proc.send_signal(signal.SIGTERM)
-        try:
-            proc.wait(timeout=10)
-        except subprocess.TimeoutExpired:
-            proc.kill()
-            proc.wait()
-    tmp.cleanup()
-
-
-def test_bind_transfers_a_zone_and_answers_as_we_do(home, start, named):
-    server = start_with_zone(start, home, "127.0.0.1")
-    port = named(server.port)
-    for _ in range(100):
-        if dig(port, "example.com.", "SOA") != [""]:
-            break
-        time.sleep(0.2)
-    assert server.wait_for("Sending Zone Transfer to 127.0.0.1 for example.com.")
-    for name, rdtype in NAMES:
-        assert dig(port, name + "example.com.", rdtype) == dig(server.port, name + "example.com.", rdtype), name
