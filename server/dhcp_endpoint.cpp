@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+#include "server/bind_failure.h"
+
 namespace vell {
 
 namespace {
@@ -67,7 +69,8 @@ void DhcpEndpoints::Open() {
     auto endpoint = std::make_unique<DhcpEndpoint>(ctx_, inbound_, static_cast<int>(endpoints_.size() + 1));
     try {
       endpoint->Open(dhcp.IPaddr);
-    } catch (const SocketError&) {
+    } catch (const SocketError& e) {
+      ReportBindFailure("DHCP service", dhcp.IPaddr, ctx_.ports.dhcp, e);
       ctx_.log.AddLine(0, "Binding DHCP service to " + dhcp.IPaddr + " failed!");
       continue;
     }
