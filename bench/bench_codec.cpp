@@ -45,7 +45,7 @@ const std::string& NameServerAddress() {
 }
 
 std::string BuildReply(vell::ErrorSink& sink) {
-  std::string message = vell::MakeUInt(0x1234);
+  std::string message = vell::MakeInt(0x1234);
   message += static_cast<char>(vell::header::kQR | vell::header::kAA | vell::header::kRD);
   message += static_cast<char>(vell::header::kRA);
   message += MakeInt(1) + MakeInt(kAnswers) + MakeInt(1) + MakeInt(1);

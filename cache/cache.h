@@ -16,8 +16,8 @@ namespace vell {
 
 // Negative entries: the name exists but lacks type T (kNegativeType + T),
 // or the name does not exist (kNameErrorType).
-constexpr int16_t kNegativeType = 1000;
-constexpr int16_t kNameErrorType = 2000;
+constexpr int32_t kNegativeType = 0x10000;
+constexpr int32_t kNameErrorType = 0x20000;
 
 // The saved cache in the program directory.
 constexpr char kCacheFileName[] = "named.cache";
@@ -26,7 +26,7 @@ class clDNSCache {
  public:
   clDNSCache(Env& env, const std::vector<clLease>& leases) : env_(env), leases_(leases) {}
 
-  std::shared_ptr<clDNSAnswer> Ask(const std::string& ReqName, int16_t ReqType, Recursion RDFlag,
+  std::shared_ptr<clDNSAnswer> Ask(const std::string& ReqName, int32_t ReqType, Recursion RDFlag,
                                    LookupKind Quickie);
   void CacheAdd(clDNSAnswer& answer);
   // Rebuilds the permanent records: root hints (unless the root zone is held
@@ -50,12 +50,12 @@ class clDNSCache {
 
  private:
   // Lookup steps (lookup.cpp). The first two return true when the answer is final.
-  bool AnswerFromName(clDNSAnswer& answer, const std::string& ReqName, int16_t ReqType, Recursion RDFlag,
+  bool AnswerFromName(clDNSAnswer& answer, const std::string& ReqName, int32_t ReqType, Recursion RDFlag,
                       LookupKind Quickie);
   bool AnswerNegative(clDNSAnswer& answer, const clDNSRecord& entry, Recursion RDFlag, LookupKind Quickie);
   void AddReferral(clDNSAnswer& answer, const std::string& ReqName);
   // The first record of that name and type whose time-out has not passed.
-  const RecordPtr* FindValid(const std::string& name, int16_t type) const;
+  const RecordPtr* FindValid(const std::string& name, int32_t type) const;
 
   // Storing steps (store.cpp).
   void StoreNegative(const clDNSAnswer& answer);
@@ -67,7 +67,7 @@ class clDNSCache {
   void RaiseToMinimumTTL(clDNSRecord& record) const;
   // Clears the way for new data of that type at name; false when permanent
   // data is in the way.
-  bool CRemRec(const std::string& name, int16_t type);
+  bool CRemRec(const std::string& name, int32_t type);
 
   // Reads a record file (record_file.cpp); false when it cannot be opened
   // or, for learnt records, its age cannot be told.

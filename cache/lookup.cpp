@@ -17,7 +17,7 @@ bool Valid(const clDNSRecord& record, DateTime now) { return record.mTimeOut >= 
 
 }  // namespace
 
-std::shared_ptr<clDNSAnswer> clDNSCache::Ask(const std::string& ReqName, int16_t ReqType, Recursion RDFlag,
+std::shared_ptr<clDNSAnswer> clDNSCache::Ask(const std::string& ReqName, int32_t ReqType, Recursion RDFlag,
                                              LookupKind Quickie) {
   auto answer = std::make_shared<clDNSAnswer>();
   Trap(env_.errors, "clDNSCache Ask", [&] {
@@ -30,7 +30,7 @@ std::shared_ptr<clDNSAnswer> clDNSCache::Ask(const std::string& ReqName, int16_t
   return answer;
 }
 
-bool clDNSCache::AnswerFromName(clDNSAnswer& answer, const std::string& ReqName, int16_t ReqType,
+bool clDNSCache::AnswerFromName(clDNSAnswer& answer, const std::string& ReqName, int32_t ReqType,
                                 Recursion RDFlag, LookupKind Quickie) {
   const DateTime now = env_.Now();
   for (size_t i = records_.Find(ReqName); records_.NameAt(i, ReqName); ++i) {
@@ -95,7 +95,7 @@ void clDNSCache::AddReferral(clDNSAnswer& answer, const std::string& ReqName) {
   }
 }
 
-const RecordPtr* clDNSCache::FindValid(const std::string& name, int16_t type) const {
+const RecordPtr* clDNSCache::FindValid(const std::string& name, int32_t type) const {
   const DateTime now = env_.Now();
   for (size_t i = records_.Find(name); records_.NameAt(i, name); ++i) {
     const RecordPtr& record = records_[i];
@@ -104,11 +104,11 @@ const RecordPtr* clDNSCache::FindValid(const std::string& name, int16_t type) co
   return nullptr;
 }
 
-// Every A record at name, whatever its age.
+// Every address record at name, whatever its age.
 void clDNSCache::AddAddl(clDNSAnswer& answer, const std::string& name) {
   Trap(env_.errors, "clDNSCache AddAddl", [&] {
     for (size_t i = records_.Find(name); records_.NameAt(i, name); ++i) {
-      if (records_[i]->RecType == kTypeA) answer.Section4.push_back(records_[i]);
+      if (IsAddressType(records_[i]->RecType)) answer.Section4.push_back(records_[i]);
     }
   });
 }

@@ -19,11 +19,11 @@ constexpr char kRootHints[] = "named.root";
 constexpr char kLocalhost[] = "localhost.";
 constexpr char kLoopback[] = "127.0.0.1";
 
-RecordPtr PermanentRecord(const Env& ctx, const std::string& name, int16_t type, const std::string& data) {
+RecordPtr PermanentRecord(const Env& ctx, const std::string& name, int32_t type, const std::string& data) {
   return MakeRecord(ctx.clock, Lifetime::kPermanent, name, type, data, ctx.settings.HOSTSTTL);
 }
 
-bool Holds(const SortedRecords& records, const std::string& name, int16_t type) {
+bool Holds(const SortedRecords& records, const std::string& name, int32_t type) {
   for (size_t i = records.Find(name); records.NameAt(i, name); ++i) {
     if (records[i]->RecType == type) return true;
   }

@@ -8,6 +8,7 @@
 #include "core/ip.h"
 #include "core/platform/atomic_file.h"
 #include "core/text.h"
+#include "dns/rdata_text.h"
 #include "dns/record_data.h"
 #include "dns/tables.h"
 
@@ -32,7 +33,7 @@ std::string SrvText(const std::string& data) {
 }
 
 // The type and data as the record file reads them back; empty for records
-// the file does not hold (other types, negative entries).
+// the file does not hold (negative entries).
 std::string TypeAndData(const clDNSRecord& record) {
   switch (record.RecType) {
     case kTypeA:
@@ -52,7 +53,7 @@ std::string TypeAndData(const clDNSRecord& record) {
     case kTypeSRV:
       return SrvText(record.Data);
     default:
-      return {};
+      return IsStoredType(record.RecType) ? OpaqueText(record.RecType, record.Data) : std::string();
   }
 }
 

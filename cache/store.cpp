@@ -27,9 +27,8 @@ void clDNSCache::CacheAdd(clDNSAnswer& answer) {
 void clDNSCache::StoreNegative(const clDNSAnswer& answer) {
   const RecordPtr& soa = answer.Section3[0];
   if (!answer.RqName.empty()) {
-    const int16_t type = answer.RCode == header::kRCodeNameError
-                             ? kNameErrorType
-                             : CheckedInt16(answer.RqType + kNegativeType);
+    const int32_t type =
+        answer.RCode == header::kRCodeNameError ? kNameErrorType : answer.RqType + kNegativeType;
     StoreReplacing(MakeRecord(env_.clock, Lifetime::kLearnt, answer.RqName, type, soa->Name,
                               ReadSoaData(soa->Data).minimum));
   }
@@ -90,9 +89,9 @@ void clDNSCache::RaiseToMinimumTTL(clDNSRecord& record) const {
   if (record.TTL(env_.clock) < minimum) record.SetTTL(env_.clock, minimum);
 }
 
-// A type-negative entry (1000 + T) makes room like type T; a name error
-// (2000) clears everything learnt at the name.
-bool clDNSCache::CRemRec(const std::string& name, int16_t type) {
+// A type-negative entry (kNegativeType + T) makes room like type T; a name
+// error (kNameErrorType) clears everything learnt at the name.
+bool clDNSCache::CRemRec(const std::string& name, int32_t type) {
   return TrapOr(env_.errors, "clDNSCache CRemRec", false, [&] {
     const int t = type > kNegativeType && type < kNameErrorType ? type - kNegativeType : type;
     size_t i = records_.Find(name);

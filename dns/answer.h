@@ -13,7 +13,7 @@ namespace vell {
 class clDNSAnswer {
  public:
   std::string RqName;  // name of the (first) question
-  int16_t RqType = 0;
+  int32_t RqType = 0;
   int32_t Id = 0;  // 0..65535
   bool RA = false;
   bool AA = false;

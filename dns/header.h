@@ -6,7 +6,9 @@
 
 namespace vell::header {
 
-constexpr size_t kSize = 12;  // the question section starts right after
+constexpr size_t kSize = 12;              // the question section starts right after
+constexpr size_t kQuestionFixedSize = 4;  // QTYPE, QCLASS after the name
+constexpr size_t kRecordFixedSize = 10;   // TYPE, CLASS, TTL, RDLENGTH after the name
 
 // 0-based offsets of the fields.
 constexpr size_t kId = 0;

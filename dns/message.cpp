@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "core/text.h"
+#include "dns/edns.h"
 #include "dns/names.h"
 #include "dns/record_data.h"
 #include "dns/wire.h"
@@ -11,13 +13,9 @@ namespace vell {
 
 namespace {
 
-constexpr size_t kQuestionFixedSize = 4;  // QTYPE, QCLASS
-constexpr size_t kRecordFixedSize = 10;   // TYPE, CLASS, TTL, RDLENGTH
-
-// Everything after the header.
-std::string_view Body(std::string_view message) {
-  return message.substr(std::min(message.size(), header::kSize));
-}
+using header::kQuestionFixedSize;
+using header::kRecordFixedSize;
+constexpr unsigned kMaxLabelOctets = 64;  // a length octet of 64 or more is no plain label
 
 // False when the message ends before QTYPE and QCLASS; the name read stays.
 bool ReadQuestion(ErrorSink& sink, std::string_view message, std::string_view& rest, Question& question) {
@@ -50,18 +48,18 @@ class Decoder {
  private:
   std::string Name(std::string_view& from) { return ExtractName(sink_, message_, from, true); }
 
-  Cut Questions(int16_t count, Question& first) {
+  Cut Questions(int32_t count, Question& first) {
     if (count == 0) return Cut::kNone;
     if (!ReadQuestion(sink_, message_, rest_, first)) return Cut::kFirstQuestion;
-    for (int16_t i = 1; i < count; ++i) {
+    for (int32_t i = 1; i < count; ++i) {
       Question skipped;
       if (!ReadQuestion(sink_, message_, rest_, skipped)) return Cut::kLaterQuestion;
     }
     return Cut::kNone;
   }
 
-  bool Records(int16_t count, std::vector<WireRecord>& section) {
-    for (int16_t i = 0; i < count; ++i) {
+  bool Records(int32_t count, std::vector<WireRecord>& section) {
+    for (int32_t i = 0; i < count; ++i) {
       if (!Record(section)) return false;
     }
     return true;
@@ -72,7 +70,7 @@ class Decoder {
     record.name = Name(rest_);
     if (rest_.size() < kRecordFixedSize) return false;
     record.type = GetInt(rest_, true);
-    const int16_t rclass = GetInt(rest_, true);
+    const int32_t rclass = GetInt(rest_, true);
     record.ttl = GetLong(rest_, true);
     const auto length = static_cast<size_t>(GetInt(rest_, true));
     if (rest_.size() < length) return false;
@@ -85,7 +83,7 @@ class Decoder {
   }
 
   // The stored form of RDATA.
-  std::string Data(int16_t type, std::string_view rdata) {
+  std::string Data(int32_t type, std::string_view rdata) {
     switch (type) {
       case kTypeA:
         return std::string(rdata.substr(0, 4));
@@ -122,15 +120,33 @@ class Decoder {
   std::string_view rest_;
 };
 
+// The labels of the first question as written, when no pointer is among
+// them; empty otherwise.
+std::string NameAsSent(std::string_view message, const std::string& name) {
+  std::string text;
+  for (size_t pos = header::kSize; pos < message.size();) {
+    const auto length = static_cast<unsigned char>(message[pos]);
+    if (length == 0) return LowerCase(text) == name ? text : std::string();
+    if (length >= kMaxLabelOctets || pos + 1 + length > message.size()) break;
+    text.append(message.substr(pos + 1, length)) += '.';
+    pos += 1 + length;
+  }
+  return {};
+}
+
 }  // namespace
+
+std::string_view Body(std::string_view message) {
+  return message.substr(std::min(message.size(), header::kSize));
+}
 
 Header ReadHeader(std::string_view message) {
   Header h;
-  h.id = GetUInt(message, true);
-  const int32_t flags = GetUInt(message, true);
+  h.id = GetInt(message, true);
+  const int32_t flags = GetInt(message, true);
   h.flags1 = static_cast<unsigned>(flags) >> 8;
   h.flags2 = static_cast<unsigned>(flags) & 0xFF;
-  for (int16_t* count : {&h.qdcount, &h.ancount, &h.nscount, &h.arcount}) *count = GetInt(message, true);
+  for (int32_t* count : {&h.qdcount, &h.ancount, &h.nscount, &h.arcount}) *count = GetInt(message, true);
   return h;
 }
 
@@ -139,7 +155,10 @@ ParsedQuery ParseQuestion(ErrorSink& sink, std::string_view message) {
   if (query.header.qdcount < 1) return query;
   std::string_view rest = Body(message);
   Question question;
-  if (ReadQuestion(sink, message, rest, question)) query.question = std::move(question);
+  if (ReadQuestion(sink, message, rest, question)) {
+    question.sent = NameAsSent(message, question.name);
+    query.question = std::move(question);
+  }
   return query;
 }
 
@@ -152,15 +171,16 @@ std::string EchoReply(std::string request, int flags2) {
 }
 
 std::string BuildQuery(ErrorSink& sink, int32_t id, bool rd, const Question& question) {
-  std::string query = MakeUInt(id);
+  std::string query = MakeInt(id);
   query += static_cast<char>(rd ? header::kRD : 0);
   query += '\0';        // flags 2
   query += MakeInt(1);  // QDCOUNT
-  query.append(6, '\0');
+  query.append(4, '\0');
+  query += MakeInt(1);  // ARCOUNT: our OPT record
   query += ZipName(sink, query, question.name);
   query += MakeInt(question.type);
   query += MakeInt(question.qclass);
-  return query;
+  return query += OptRecord();
 }
 
 }  // namespace vell

@@ -20,8 +20,11 @@ namespace vell {
 
 struct Question {
   std::string name;  // lower case, trailing dot
-  int16_t type = 0;
-  int16_t qclass = 0;
+  int32_t type = 0;
+  int32_t qclass = 0;
+  // A client's question name in the letter case it was sent: the reply
+  // repeats it (resolvers that randomise case check it). Empty otherwise.
+  std::string sent{};
 };
 
 // The 12 header octets. Fields missing from a short message read as 0.
@@ -29,11 +32,10 @@ struct Header {
   int32_t id = 0;  // unsigned, 0..65535
   unsigned flags1 = 0;
   unsigned flags2 = 0;
-  // Read with the top bit cleared, like every 16-bit field.
-  int16_t qdcount = 0;
-  int16_t ancount = 0;
-  int16_t nscount = 0;
-  int16_t arcount = 0;
+  int32_t qdcount = 0;
+  int32_t ancount = 0;
+  int32_t nscount = 0;
+  int32_t arcount = 0;
 
   int OpCode() const { return header::OpCodeOf(flags1); }
   bool AA() const { return (flags1 & header::kAA) != 0; }
@@ -43,6 +45,8 @@ struct Header {
   int16_t RCode() const { return static_cast<int16_t>(header::RCodeOf(flags2)); }
 };
 Header ReadHeader(std::string_view message);
+// Everything after the header.
+std::string_view Body(std::string_view message);
 
 // A query's header and first question; further questions and the other
 // sections are not looked at. No question when QDCOUNT is 0 or the question
@@ -58,7 +62,7 @@ ParsedQuery ParseQuestion(ErrorSink& sink, std::string_view message);
 // for the types that are never stored.
 struct WireRecord {
   std::string name;
-  int16_t type = 0;
+  int32_t type = 0;
   int32_t ttl = 0;  // as sent
   std::string data;
 };
@@ -85,7 +89,8 @@ Message DecodeMessage(ErrorSink& sink, std::string_view message);
 // The request holds at least the header.
 std::string EchoReply(std::string request, int flags2 = -1);
 
-// A query of one question with RD as given and every other flag clear.
+// A query of one question with RD as given and every other flag clear,
+// offering EDNS(0) with our payload size.
 std::string BuildQuery(ErrorSink& sink, int32_t id, bool rd, const Question& question);
 
 }  // namespace vell

@@ -14,7 +14,7 @@ int32_t clDNSRecord::TTL(const Clock& clock) const {
   return CheckedInt32((mTimeOut - clock.Now()) * kSecondsPerDay);
 }
 
-RecordPtr MakeRecordWithoutTTL(Lifetime lifetime, std::string name, int16_t type, std::string data) {
+RecordPtr MakeRecordWithoutTTL(Lifetime lifetime, std::string name, int32_t type, std::string data) {
   auto record = std::make_shared<clDNSRecord>();
   record->Permanent = lifetime == Lifetime::kPermanent;
   record->Name = std::move(name);
@@ -23,7 +23,7 @@ RecordPtr MakeRecordWithoutTTL(Lifetime lifetime, std::string name, int16_t type
   return record;
 }
 
-RecordPtr MakeRecord(const Clock& clock, Lifetime lifetime, std::string name, int16_t type, std::string data,
+RecordPtr MakeRecord(const Clock& clock, Lifetime lifetime, std::string name, int32_t type, std::string data,
                      int32_t ttl) {
   RecordPtr record = MakeRecordWithoutTTL(lifetime, std::move(name), type, std::move(data));
   record->SetTTL(clock, ttl);

@@ -17,7 +17,7 @@ constexpr double kPermanentDays = 2000;
 class clDNSRecord {
  public:
   bool Permanent = false;  // set before TTL: setting it later does not move mTimeOut
-  int16_t RecType = 0;     // a DNS type, or a cache pseudo-type of 1000 or more
+  int32_t RecType = 0;     // a DNS type (0..65535), or a cache pseudo-type above
   std::string Name;        // owner, lower case with trailing dot
   std::string Data;        // layout by RecType: see dns/record_data.h
   int16_t RoRo = 0;        // round-robin rotation of the address run starting here
@@ -38,10 +38,10 @@ using RecordList = std::vector<RecordPtr>;
 enum class Lifetime { kLearnt, kPermanent };
 
 // A record filled in the order its time-out needs: Permanent before TTL.
-RecordPtr MakeRecord(const Clock& clock, Lifetime lifetime, std::string name, int16_t type, std::string data,
+RecordPtr MakeRecord(const Clock& clock, Lifetime lifetime, std::string name, int32_t type, std::string data,
                      int32_t ttl);
 // A record that was given no TTL: it has no expiry moment and counts as
 // expired at once.
-RecordPtr MakeRecordWithoutTTL(Lifetime lifetime, std::string name, int16_t type, std::string data);
+RecordPtr MakeRecordWithoutTTL(Lifetime lifetime, std::string name, int32_t type, std::string data);
 
 }  // namespace vell

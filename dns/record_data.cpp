@@ -82,7 +82,7 @@ std::vector<std::string> ReadTxtData(const std::string& data) {
   return strings;
 }
 
-std::string_view NameAfterNumbers(int16_t lookup_type, const std::string& data) {
+std::string_view NameAfterNumbers(int32_t lookup_type, const std::string& data) {
   constexpr size_t kMxNumbers = 2;   // preference
   constexpr size_t kSrvNumbers = 6;  // priority, weight, port
   const size_t from = lookup_type == kTypeMX    ? kMxNumbers

@@ -14,10 +14,12 @@
 //          and that many octets
 //   SRV    priority, weight, port: 2 octets each (MakeInt/GetInt), then the
 //          target name
+//   any other type (AAAA, CAA, HTTPS, ...)
+//          the RDATA as on the wire, never compressed (see dns/rdata_text.h)
 //
-// Other DNS types are never stored. The cache keeps negative entries under
-// the pseudo-types 1000 + T and 2000, whose Data is a zone name; they never
-// reach a message.
+// OPT and the question-only types are never stored. The cache keeps negative entries under
+// pseudo-types above 65535 (see cache/cache.h), whose Data is a zone name;
+// they never reach a message.
 //
 // Readers accept short data and give the parts that are present: empty
 // names, zero numbers.
@@ -31,7 +33,7 @@
 
 namespace vell {
 
-enum RecordType : int16_t {
+enum RecordType : int32_t {
   kTypeA = 1,
   kTypeNS = 2,
   kTypeCNAME = 5,
@@ -39,14 +41,18 @@ enum RecordType : int16_t {
   kTypePTR = 12,
   kTypeMX = 15,
   kTypeTXT = 16,
+  kTypeAAAA = 28,
   kTypeSRV = 33,
+  kTypeOPT = 41,
 };
-// Question types only: a whole zone, and every record of the name.
-constexpr int16_t kTypeAXFR = 252;
-constexpr int16_t kTypeANY = 255;
+// Question types only: TKEY, TSIG, IXFR, AXFR, MAILB, MAILA, and every
+// record of the name.
+constexpr int32_t kTypeTKEY = 249;
+constexpr int32_t kTypeAXFR = 252;
+constexpr int32_t kTypeANY = 255;
 
 // Classes. Questions may ask for IN or ANY; the others are named in the log.
-enum RecordClass : int16_t {
+enum RecordClass : int32_t {
   kClassIN = 1,
   kClassCSNET = 2,
   kClassCHAOS = 3,
@@ -55,27 +61,25 @@ enum RecordClass : int16_t {
   kClassANY = 255,
 };
 
-// The eight types the server stores and answers with.
-constexpr bool IsStoredType(int16_t type) {
-  switch (type) {
-    case kTypeA:
-    case kTypeNS:
-    case kTypeCNAME:
-    case kTypeSOA:
-    case kTypePTR:
-    case kTypeMX:
-    case kTypeTXT:
-    case kTypeSRV:
-      return true;
-    default:
-      return false;
-  }
+// The types the server stores and answers with: every type that a record
+// can have (RFC 6895 section 3.1: OPT and the question-only types cannot).
+constexpr bool IsStoredType(int32_t type) {
+  return type > 0 && type <= 0xFFFF && type != kTypeOPT && (type < kTypeTKEY || type > kTypeANY);
 }
+
+// The types whose data holds names as text; the others keep their RDATA.
+constexpr bool HoldsNames(int32_t type) {
+  return type == kTypeNS || type == kTypeCNAME || type == kTypeSOA || type == kTypePTR || type == kTypeMX ||
+         type == kTypeSRV;
+}
+
+// Addresses given beside a name server, mail exchange or service target.
+constexpr bool IsAddressType(int32_t type) { return type == kTypeA || type == kTypeAAAA; }
 
 // What a lookup of type MX or SRV adds addresses for: the data after the
 // numbers (the exchange, the target), whatever the record's own type.
 // Empty for other lookup types and for short data.
-std::string_view NameAfterNumbers(int16_t lookup_type, const std::string& data);
+std::string_view NameAfterNumbers(int32_t lookup_type, const std::string& data);
 
 struct SoaData {
   std::string primary;  // up to the first zero octet (all of Data if none)
@@ -90,16 +94,16 @@ std::string MakeSoaData(ErrorSink& sink, const SoaData& soa);
 SoaData ReadSoaData(const std::string& data);
 
 struct MxData {
-  int16_t preference = 0;
+  int32_t preference = 0;
   std::string exchange;
 };
 std::string MakeMxData(const MxData& mx);
 MxData ReadMxData(const std::string& data);
 
 struct SrvData {
-  int16_t priority = 0;
-  int16_t weight = 0;
-  int16_t port = 0;  // read with the top bit cleared, like every 16-bit field
+  int32_t priority = 0;
+  int32_t weight = 0;
+  int32_t port = 0;
   std::string target;
 };
 std::string MakeSrvData(const SrvData& srv);

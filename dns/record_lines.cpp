@@ -6,6 +6,7 @@
 #include "core/ip.h"
 #include "core/text.h"
 #include "dns/names.h"
+#include "dns/rdata_text.h"
 #include "dns/record_data.h"
 #include "dns/wire.h"
 
@@ -23,42 +24,60 @@ void TabsToBlanks(std::string& line) { std::replace(line.begin(), line.end(), '\
 
 std::string CutAt(const std::string& line, char c) { return line.substr(0, line.find(c)); }
 
-// Appends the lines after one ending in "(" up to the one holding ")".
-bool JoinContinuation(std::istream& in, std::string& line) {
-  line.pop_back();
-  std::string next;
-  for (;;) {
-    if (!ReadRawLine(in, next)) return false;
-    TabsToBlanks(next);
-    next = Trim(CutAt(Trim(next), ';'));
-    const size_t close = next.find(')');
-    line += ' ';
-    line += close == std::string::npos ? next : Trim(next.substr(0, close));
-    if (close != std::string::npos) return true;
+// Calls mark(i) for each parenthesis at position i outside quoted text.
+template <class Mark>
+void ForGroupMarks(std::string_view text, Mark mark) {
+  bool quoted = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\\') {
+      ++i;
+    } else if (text[i] == '"') {
+      quoted = !quoted;
+    } else if (!quoted && (text[i] == '(' || text[i] == ')')) {
+      mark(i);
+    }
   }
+}
+
+// Parentheses opened, less those closed.
+int OpenGroups(std::string_view text) {
+  int open = 0;
+  ForGroupMarks(text, [&](size_t i) { open += text[i] == '(' ? 1 : -1; });
+  return open;
+}
+
+// Parentheses only group lines (RFC 1035 section 5.1): they read as blanks.
+void BlankGroupMarks(std::string& line) {
+  ForGroupMarks(line, [&](size_t i) { line[i] = ' '; });
+}
+
+std::string Uncommented(const std::string& raw) {
+  std::string line = CutAt(raw, ';');
+  TabsToBlanks(line);
+  return line;
 }
 
 // A name below the zone. A record file has no origin: its names stay as
 // written.
-std::string TakeZoneName(std::string& rest, const LineRules& rules) {
-  return QualifyName(rules.origin.value_or(std::string()), NextToken(rest));
+std::string TakeZoneName(std::string& rest, const LineState& state) {
+  return QualifyName(state.origin.value_or(std::string()), NextToken(rest));
 }
 
 // In a zone file, SOA names lie below the owner of their line.
-std::string TakeSoaName(std::string& rest, const LineRules& rules, const std::string& owner) {
-  return QualifyName(rules.origin ? owner : std::string(), NextToken(rest));
+std::string TakeSoaName(std::string& rest, const LineState& state) {
+  return QualifyName(state.origin ? state.owner : std::string(), NextToken(rest));
 }
 
 // Takes the owner off the front of line into state; false when the line
 // names none and no earlier line did either.
-bool TakeOwner(std::string& line, const LineRules& rules, LineState& state) {
-  if (rules.origin && line[0] == '@') {
-    state.owner = *rules.origin;
+bool TakeOwner(std::string& line, LineState& state) {
+  if (state.origin && line[0] == '@') {
+    state.owner = *state.origin;
     line = line.size() > 2 ? Trim(line.substr(2)) : "";
     return true;
   }
   if (line[0] != ' ') {
-    state.owner = TakeZoneName(line, rules);
+    state.owner = TakeZoneName(line, state);
     return true;
   }
   return !state.owner.empty();
@@ -80,22 +99,73 @@ bool IsPlainNumber(const std::string& word) {
   return word.find_first_not_of("0123456789") == std::string::npos;
 }
 
+double UnitSeconds(char unit) {
+  switch (unit) {
+    case 's':
+    case 'S':
+      return 1;
+    case 'm':
+    case 'M':
+      return 60;
+    case 'h':
+    case 'H':
+      return 3600;
+    case 'd':
+    case 'D':
+      return 86400;
+    case 'w':
+    case 'W':
+      return 604800;
+    default:
+      return 0;
+  }
+}
+
+// Seconds of a TTL word: a plain number, or BIND's units ("1h30m", "2w");
+// nothing for any other word.
+std::optional<double> TtlSeconds(const std::string& word) {
+  if (IsPlainNumber(word)) return LeadingNumber(word);
+  if (word.empty()) return std::nullopt;
+  double total = 0;
+  for (size_t i = 0; i < word.size();) {
+    const size_t unit = word.find_first_not_of("0123456789", i);
+    if (unit == i || unit == std::string::npos || unit - i > kMaxPlainNumberDigits) return std::nullopt;
+    const double seconds = UnitSeconds(word[unit]);
+    if (seconds == 0) return std::nullopt;
+    total += LeadingNumber(word.substr(i, unit - i)) * seconds;
+    i = unit + 1;
+  }
+  return total;
+}
+
+// The TTL a record without its own takes: $TTL, else the last SOA minimum.
+int32_t DefaultTtl(const LineState& state) {
+  if (state.ttl_directive) return *state.ttl_directive;
+  return state.default_ttl > 0 ? state.default_ttl : kTTLWithoutDefault;
+}
+
 // Class and TTL in either order; leaves the type in word. The TTL is the
 // line's own, else the default of a zone file; none in a record file.
 bool TakeClassAndTTL(std::string& line, const LineRules& rules, const LineState& state, std::string& word,
                      std::optional<int32_t>& ttl) {
   word = UpperCase(NextToken(line));
   if (!PassClass(word, line)) return false;
-  if (IsPlainNumber(word)) {
-    ttl = CheckedInt32(LeadingNumber(word));
+  if (const auto seconds = TtlSeconds(word)) {
+    ttl = CheckedInt32(*seconds);
     word = UpperCase(NextToken(line));
   } else if (rules.default_ttl) {
-    ttl = state.default_ttl > 0 ? state.default_ttl : kTTLWithoutDefault;
+    ttl = DefaultTtl(state);
   }
   return PassClass(word, line);
 }
 
 int32_t TakeNumber(std::string& rest) { return CheckedInt32(LeadingNumber(NextToken(rest))); }
+
+// SOA timers may be written with units, like TTLs.
+int32_t TakeTimer(std::string& rest) {
+  const std::string word = NextToken(rest);
+  return CheckedInt32(TtlSeconds(word).value_or(LeadingNumber(word)));
+}
 
 // MX and SRV numbers: sign and fraction dropped.
 int32_t TakeMagnitude(std::string& rest) {
@@ -104,11 +174,10 @@ int32_t TakeMagnitude(std::string& rest) {
 
 // The line may stop before the refresh, retry, expire or minimum, and then
 // adds no record; the values read before stay known to the zone.
-bool ReadSoa(std::string& rest, const LineRules& rules, LineState& state, ErrorSink& sink,
-             std::string& data) {
+bool ReadSoa(std::string& rest, LineState& state, ErrorSink& sink, std::string& data) {
   SoaData soa;
-  soa.primary = TakeSoaName(rest, rules, state.owner);
-  soa.mailbox = TakeSoaName(rest, rules, state.owner);
+  soa.primary = TakeSoaName(rest, state);
+  soa.mailbox = TakeSoaName(rest, state);
   soa.serial = TakeNumber(rest);
   state.zone.serial = soa.serial;
   const std::pair<int32_t*, std::optional<int32_t>*> later[] = {{&soa.refresh, &state.zone.refresh},
@@ -116,11 +185,11 @@ bool ReadSoa(std::string& rest, const LineRules& rules, LineState& state, ErrorS
                                                                 {&soa.expire, &state.zone.expire}};
   for (const auto& [field, fact] : later) {
     if (rest.empty()) return false;
-    *field = TakeNumber(rest);
+    *field = TakeTimer(rest);
     *fact = *field;
   }
   if (rest.empty()) return false;
-  soa.minimum = TakeNumber(rest);
+  soa.minimum = TakeTimer(rest);
   state.default_ttl = soa.minimum;
   data = MakeSoaData(sink, soa);
   return true;
@@ -129,14 +198,14 @@ bool ReadSoa(std::string& rest, const LineRules& rules, LineState& state, ErrorS
 // The parts of a record a line names; the TTL is taken apart.
 struct RecordFields {
   std::string Name;
-  int16_t RecType = 0;
+  int32_t RecType = 0;
   std::string Data;
 };
 
 // Type and data from the rest of the line; false when the type is not
 // stored or the data makes no record.
-bool ReadTypeAndData(const std::string& type, std::string& rest, const LineRules& rules, LineState& state,
-                     ErrorSink& sink, RecordFields& rec) {
+bool ReadTypeAndData(const std::string& type, std::string& rest, LineState& state, ErrorSink& sink,
+                     RecordFields& rec) {
   if (type == "A") {
     rec.RecType = kTypeA;
     rec.Data = IPToData(rest);
@@ -144,23 +213,23 @@ bool ReadTypeAndData(const std::string& type, std::string& rest, const LineRules
   }
   if (type == "NS" || type == "CNAME" || type == "PTR") {
     rec.RecType = type == "NS" ? kTypeNS : type == "CNAME" ? kTypeCNAME : kTypePTR;
-    rec.Data = TakeZoneName(rest, rules);
+    rec.Data = TakeZoneName(rest, state);
     return true;
   }
-  if (type == "DFCN" && rules.origin) {  // a CNAME for every name directly below the owner
+  if (type == "DFCN" && state.origin) {  // a CNAME for every name directly below the owner
     rec.Name = "*." + rec.Name;
     rec.RecType = kTypeCNAME;
-    rec.Data = TakeZoneName(rest, rules);
+    rec.Data = TakeZoneName(rest, state);
     return true;
   }
   if (type == "SOA") {
     rec.RecType = kTypeSOA;
-    return ReadSoa(rest, rules, state, sink, rec.Data);
+    return ReadSoa(rest, state, sink, rec.Data);
   }
   if (type == "MX") {
     rec.RecType = kTypeMX;
     const int32_t preference = TakeMagnitude(rest);
-    rec.Data = MakeInt(preference) + TakeZoneName(rest, rules);
+    rec.Data = MakeInt(preference) + TakeZoneName(rest, state);
     return true;
   }
   if (type == "SRV") {
@@ -168,7 +237,7 @@ bool ReadTypeAndData(const std::string& type, std::string& rest, const LineRules
     const int32_t priority = TakeMagnitude(rest);
     const int32_t weight = TakeMagnitude(rest);
     const int32_t port = TakeMagnitude(rest);
-    rec.Data = MakeInt(priority) + MakeInt(weight) + MakeInt(port) + TakeZoneName(rest, rules);
+    rec.Data = MakeInt(priority) + MakeInt(weight) + MakeInt(port) + TakeZoneName(rest, state);
     return true;
   }
   if (type == "TXT") {
@@ -176,7 +245,23 @@ bool ReadTypeAndData(const std::string& type, std::string& rest, const LineRules
     rec.Data = TXTfDisk(rest);
     return true;
   }
-  return false;
+  rec.RecType = TypeFromText(type);
+  if (!IsStoredType(rec.RecType) || HoldsNames(rec.RecType)) return false;
+  auto data = OpaqueDataFromText(sink, rec.RecType, rest, state.origin.value_or(std::string()));
+  if (data) rec.Data = std::move(*data);
+  return data.has_value();
+}
+
+// $TTL and $ORIGIN (in a zone file) change how later lines read; other
+// directives ($INCLUDE, $GENERATE) are skipped.
+void ReadDirective(std::string line, LineState& state) {
+  const std::string directive = UpperCase(NextToken(line));
+  const std::string value = NextToken(line);
+  if (directive == "$TTL") {
+    if (const auto seconds = TtlSeconds(value)) state.ttl_directive = CheckedInt32(*seconds);
+  } else if (directive == "$ORIGIN" && state.origin && !value.empty()) {
+    state.origin = QualifyName(*state.origin, value);
+  }
 }
 
 }  // namespace
@@ -188,15 +273,27 @@ bool ReadRawLine(std::istream& in, std::string& line) {
 }
 
 bool CleanLine(std::istream& in, const std::string& raw, std::string& line) {
-  line = CutAt(raw, ';');
-  TabsToBlanks(line);
+  line = Uncommented(raw);
+  std::string next;
+  for (int open = OpenGroups(line); open > 0; open += OpenGroups(next)) {
+    if (!ReadRawLine(in, next)) return false;
+    next = Uncommented(next);
+    line += ' ';
+    line += next;
+  }
+  BlankGroupMarks(line);
   line.erase(line.find_last_not_of(' ') + 1);
-  return line.empty() || line.back() != '(' || JoinContinuation(in, line);
+  return true;
 }
 
 RecordPtr ParseRecordLine(std::string line, const LineRules& rules, LineState& state, const Clock& clock,
                           ErrorSink& sink) {
-  if (!TakeOwner(line, rules, state)) return nullptr;
+  if (rules.origin && !state.origin) state.origin = rules.origin;
+  if (line[0] == '$') {
+    ReadDirective(std::move(line), state);
+    return nullptr;
+  }
+  if (!TakeOwner(line, state)) return nullptr;
   if (state.owner.starts_with('*')) state.zone.wildcard_owner = true;
   std::string type;
   std::optional<int32_t> ttl;
@@ -204,7 +301,7 @@ RecordPtr ParseRecordLine(std::string line, const LineRules& rules, LineState& s
   if (ttl) ttl = CheckedInt32(*ttl - rules.ttl_age);
   RecordFields rec;
   rec.Name = state.owner;
-  if (!ReadTypeAndData(type, line, rules, state, sink, rec)) return nullptr;
+  if (!ReadTypeAndData(type, line, state, sink, rec)) return nullptr;
   if (!ttl)
     return MakeRecordWithoutTTL(rules.lifetime, std::move(rec.Name), rec.RecType, std::move(rec.Data));
   return MakeRecord(clock, rules.lifetime, std::move(rec.Name), rec.RecType, std::move(rec.Data), *ttl);

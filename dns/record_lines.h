@@ -19,9 +19,10 @@ namespace vell {
 bool ReadRawLine(std::istream& in, std::string& line);
 
 // raw with its comment cut off, tabs as blanks and trailing blanks removed
-// (leading blanks stay: they mean "same owner"). A line then ending in "("
-// is joined with the following lines up to the one holding ")". False when
-// the file ends before that line; the pending line is then dropped.
+// (leading blanks stay: they mean "same owner"). A line that opens more
+// parentheses than it closes is joined with the following lines until all
+// are closed; the parentheses then read as blanks. False when the file ends
+// before that; the pending line is then dropped.
 bool CleanLine(std::istream& in, const std::string& raw, std::string& line);
 
 // Where record files part from zone files; a zone file takes the defaults
@@ -51,13 +52,16 @@ struct ZoneFacts {
 
 // What one line leaves to the next.
 struct LineState {
-  std::string owner;        // the owner most recently named; empty until one is
-  int32_t default_ttl = 0;  // the minimum of the last SOA line
+  std::string owner;                     // the owner most recently named; empty until one is
+  int32_t default_ttl = 0;               // the minimum of the last SOA line
+  std::optional<int32_t> ttl_directive;  // the last $TTL: it outranks the SOA minimum
+  std::optional<std::string> origin;     // the last $ORIGIN in a zone file
   ZoneFacts zone;
 };
 
 // The record a cleaned, non-empty line describes, or nullptr when it
-// describes none. A TTL or number that does not fit 32 bits throws.
+// describes none. A directive line ($TTL, $ORIGIN; others are skipped)
+// changes state instead. A TTL or number that does not fit 32 bits throws.
 RecordPtr ParseRecordLine(std::string line, const LineRules& rules, LineState& state, const Clock& clock,
                           ErrorSink& sink);
 

@@ -6,13 +6,14 @@
 
 #include "core/ip.h"
 #include "dns/header.h"
+#include "dns/rdata_text.h"
 #include "dns/record_data.h"
 
 namespace vell {
 
 namespace {
 
-using TypeTable = std::array<std::string, 256>;  // index = type number; 0 unused
+using TypeTable = std::array<std::string, 258>;  // index = type number; 0 unused
 
 void FillNames(TypeTable& table, int first, std::initializer_list<const char*> names) {
   for (const char* name : names) table[first++] = name;
@@ -30,13 +31,19 @@ std::string Unnamed(int number) { return Framed("?", number, "?"); }
 
 TypeTable BuildTypeNames() {
   TypeTable table;
-  for (int type = 1; type <= 255; ++type) table[type] = Unnamed(type);
+  for (int type = 1; type < static_cast<int>(table.size()); ++type) table[type] = Unnamed(type);
   FillNames(table, 1,
             {"A", "NS", "MD", "MF", "CNAME", "SOA", "MB", "MG", "MR", "NULL", "WKS", "PTR", "HINFO", "MINFO",
              "MX", "TXT"});
   FillNames(table, 17, {"RP", "AFSDB", "X25", "ISDN", "RT", "NSAP", "NSAP-PTR"});
   FillNames(table, 24, {"SIG", "KEY", "PX", "GPOS", "AAAA", "LOC", "NXT", "EID", "NIMLOC"});
   FillNames(table, 33, {"SRV", "ATMA", "NAPTR", "KX", "CERT", "A6", "DNAME", "SINK", "OPT"});
+  // Types with a text form in zone files (dns/rdata_text.cpp).
+  FillNames(table, 43, {"DS", "SSHFP"});
+  FillNames(table, 48, {"DNSKEY"});
+  FillNames(table, 52, {"TLSA"});
+  FillNames(table, 64, {"SVCB", "HTTPS"});
+  FillNames(table, 257, {"CAA"});
   FillNames(table, 100, {"UINFO", "UID", "GID", "UNSPEC"});
   FillNames(table, 248, {"ADDRS", "TKEY", "TSIG", "IXFR", "AXFR", "MAILB", "MAILA", "*"});
   return table;
@@ -71,6 +78,10 @@ std::optional<std::string> RecDetail(const clDNSRecord& record) {
   switch (record.RecType) {
     case kTypeA:
       return DataToIP(record.Data.substr(0, 4));
+    case kTypeAAAA: {
+      std::string address = IPv6Text(record.Data);
+      return address.empty() ? std::nullopt : std::optional(std::move(address));
+    }
     case kTypeNS:
     case kTypeCNAME:
     case kTypePTR:
@@ -102,7 +113,9 @@ std::optional<std::string> RecDetail(const clDNSRecord& record) {
 
 void InitTypeNames() { TypeNames(); }
 
-std::string TypeN(int16_t type) { return type >= 1 && type <= 255 ? TypeNames()[type] : Unnamed(type); }
+std::string TypeN(int32_t type) {
+  return type >= 1 && type < static_cast<int32_t>(TypeNames().size()) ? TypeNames()[type] : Unnamed(type);
+}
 
 std::string RCodeN(ErrorSink& sink, int16_t rcode) {
   return TrapOr(sink, "modDNS RCodeN", std::string(), [&] {

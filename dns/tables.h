@@ -14,7 +14,7 @@ namespace vell {
 // Builds the type mnemonic table now, so that the first query does not.
 void InitTypeNames();
 // Mnemonic of types 1..255 ("A", "AXFR", "*"); "?n?" for any other number.
-std::string TypeN(int16_t type);
+std::string TypeN(int32_t type);
 // Sentence for a response code; "Unknown error." beyond 10. A failure is
 // reported as "modDNS RCodeN" with an empty result.
 std::string RCodeN(ErrorSink& sink, int16_t rcode);

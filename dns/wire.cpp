@@ -30,23 +30,16 @@ auto ReadAndConsume(Data& data, bool consume, size_t width, Reader read) {
   return value;
 }
 
-int16_t ReadInt15(std::string_view data) { return static_cast<int16_t>(ReadUInt16(data) & 0x7FFF); }
-
 char Byte(int32_t v) { return static_cast<char>(v & 0xFF); }
 
 }  // namespace
 
-int16_t GetInt(std::string_view& data, bool consume) { return ReadAndConsume(data, consume, 2, ReadInt15); }
-int16_t GetInt(std::string& data, bool consume) { return ReadAndConsume(data, consume, 2, ReadInt15); }
-int32_t GetUInt(std::string_view& data, bool consume) { return ReadAndConsume(data, consume, 2, ReadUInt16); }
-int32_t GetUInt(std::string& data, bool consume) { return ReadAndConsume(data, consume, 2, ReadUInt16); }
+int32_t GetInt(std::string_view& data, bool consume) { return ReadAndConsume(data, consume, 2, ReadUInt16); }
+int32_t GetInt(std::string& data, bool consume) { return ReadAndConsume(data, consume, 2, ReadUInt16); }
 int32_t GetLong(std::string_view& data, bool consume) { return ReadAndConsume(data, consume, 4, ReadInt31); }
 int32_t GetLong(std::string& data, bool consume) { return ReadAndConsume(data, consume, 4, ReadInt31); }
 
-// The shift rounds down for negative values as well, like the division the
-// octets are defined by.
-std::string MakeInt(int32_t value) { return {Byte((value >> 8) & 0x7F), Byte(value)}; }
-std::string MakeUInt(int32_t value) { return {Byte(value >> 8), Byte(value)}; }
+std::string MakeInt(int32_t value) { return {Byte(value >> 8), Byte(value)}; }
 
 std::string MakeLong(ErrorSink& sink, double value) {
   return TrapOr(sink, "modDNS MakeLong", std::string(), [&] {

@@ -8,6 +8,7 @@
 #include "dns/message.h"
 #include "dns/record_data.h"
 #include "dns/tables.h"
+#include "query/client_edns.h"
 #include "query/notify.h"
 #include "query/query_context.h"
 #include "query/request.h"
@@ -62,6 +63,11 @@ void Dispatch(QueryContext& ctx, const std::string& ip, long port, const std::st
     }
     return;
   }
+  EdnsCheck edns = CheckEdns(ctx, ip, msg);
+  if (!edns.error_reply.empty()) {
+    ctx.sender.SendAnswer(ip, port, edns.error_reply);
+    return;
+  }
   if (!IsStoredType(question.type) && question.type != kTypeANY) {
     const std::string topic = TypeTopic(question);
     ctx.log.AddLine(0, "Request from " + ip + " for " + topic);
@@ -71,8 +77,8 @@ void Dispatch(QueryContext& ctx, const std::string& ip, long port, const std::st
   if (ctx.log.KeepLog || ctx.settings.WRITELOG) {
     ctx.log.AddLine(0, "Request from " + ip + " for " + TypeTopic(question));
   }
-  ctx.Requests.AdmitUDP(
-      std::make_shared<clDNSRequest>(ctx, UdpClient{ip, port}, query.header.id, query.header.RD(), question));
+  ctx.Requests.AdmitUDP(std::make_shared<clDNSRequest>(ctx, UdpClient{ip, port, edns.edns}, query.header.id,
+                                                       query.header.RD(), question));
 }
 
 }  // namespace

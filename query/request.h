@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -47,13 +48,17 @@ enum class SubRequestMode {
 };
 
 // Where a request came from, and so where its answer goes.
+// The UDP payload size of a client's OPT record; nothing when it sent none.
+using ClientEdns = std::optional<int32_t>;
 struct UdpClient {
   std::string ip;
   long port = 0;
+  ClientEdns edns;
 };
 struct TcpClient {
   std::string ip;          // for the log
   int32_t connection = 0;  // ConID of the connection handler (ctlZT) that reads the query
+  ClientEdns edns;
 };
 // A sub-request: it finds the address of one of its parent's name servers.
 struct ParentRequest {

@@ -88,11 +88,11 @@ std::shared_ptr<clDNSRequest> RequestQueue::Find(const std::string& key) const {
   return nullptr;
 }
 
-void RequestQueue::QueTCPRequest(int32_t ID, bool RD, const std::string& Name, int16_t QType, int16_t QClass,
+void RequestQueue::QueTCPRequest(int32_t ID, bool RD, Question question, ClientEdns edns,
                                  const std::string& IP, int32_t ConID) {
   Trap(ctx_.errors, "modDNS QueTCPRequest", [&] {
     auto request =
-        std::make_shared<clDNSRequest>(ctx_, TcpClient{IP, ConID}, ID, RD, Question{Name, QType, QClass});
+        std::make_shared<clDNSRequest>(ctx_, TcpClient{IP, ConID, edns}, ID, RD, std::move(question));
     if (Admissible(request)) Add(request);
   });
 }

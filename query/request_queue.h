@@ -8,10 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "query/request.h"
+
 namespace vell {
 
 struct QueryContext;
-class clDNSRequest;
 
 class RequestQueue {
  public:
@@ -22,8 +23,8 @@ class RequestQueue {
   void AdmitUDP(const std::shared_ptr<clDNSRequest>& request);
   // A query read by the TCP connection handler whose ConID is given; it
   // waits in the queue until the handler runs it.
-  void QueTCPRequest(int32_t ID, bool RD, const std::string& Name, int16_t QType, int16_t QClass,
-                     const std::string& IP, int32_t ConID);
+  void QueTCPRequest(int32_t ID, bool RD, Question question, ClientEdns edns, const std::string& IP,
+                     int32_t ConID);
   // A sub-request skips the duplicate and limit checks; it is processed
   // now unless another request is being processed.
   void AddSubRequest(const std::shared_ptr<clDNSRequest>& request);

@@ -9,6 +9,7 @@
 #include "dns/record_data.h"
 #include "dns/tables.h"
 #include "dns/wire.h"
+#include "query/client_edns.h"
 #include "query/notify.h"
 #include "query/query_context.h"
 
@@ -23,7 +24,7 @@ constexpr int16_t kTransferIdleSeconds = 600;
 // A transfer's messages are written in batches of about this many octets,
 // not one write each: the secondary then reads few large segments instead
 // of one per record.
-constexpr size_t kBatchSize = 64 * 1024;
+constexpr size_t kBatchSize = size_t{64} * 1024;
 
 // A transfer request asks for many records per message when exactly "MS"
 // follows the question.
@@ -114,9 +115,14 @@ void ctlZT::ProcReq(const std::string& msg) {
     }
     const std::string topic = TypeN(q.type) + "-record for " + q.name;
     ctx_.log.AddLine(0, "Request from " + ip_ + " for " + topic + " (TCP)");
+    const EdnsCheck edns = CheckEdns(ctx_, ip_, msg);
+    if (!edns.error_reply.empty()) {
+      SendMessage(edns.error_reply);
+      return;
+    }
     if (!IsStoredType(q.type) && q.type != kTypeANY) return NotImplemented(msg, topic);
     idle_ = kIdleSeconds;
-    ctx_.Requests.QueTCPRequest(query.header.id, query.header.RD(), q.name, q.type, q.qclass, ip_, ConID);
+    ctx_.Requests.QueTCPRequest(query.header.id, query.header.RD(), q, edns.edns, ip_, ConID);
   });
 }
 

@@ -67,7 +67,7 @@ class ctlZT final : public TransferSink {
   int32_t& connections_;  // the process-wide connection counter
   std::unique_ptr<TcpSocket> socket_;
   int timer_ = 0;
-  std::string buffer_;  // received octets not yet taken as whole messages
+  std::string buffer_;     // received octets not yet taken as whole messages
   std::string out_;        // framed messages not yet handed to the socket
   bool batching_ = false;  // a transfer is being written
   std::string ip_;

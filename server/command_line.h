@@ -15,7 +15,7 @@ struct CommandLine {
   std::string command;  // "-n", "-u" or empty (any case on the command line)
   bool help = false;
   bool version = false;
-  std::string home;     // empty: the directory of the executable
+  std::string home;  // empty: the directory of the executable
   Ports ports;
   // The options as given, for a service unit to repeat.
   std::vector<std::string> options;

@@ -56,7 +56,7 @@ struct Context {
   Env env{clock, settings, log, errors, state, loop, home};
   std::vector<clLease> Leases;
   LeaseStore DHCPLeases{env, Leases};
-    BlockList blocks{env};
+  BlockList blocks{env};
   clDNSAuthData AuthData{env, Leases};
   clDNSCache Cache{env, Leases};
 };

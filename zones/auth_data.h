@@ -39,7 +39,7 @@ class clDNSAuthData {
   const ZoneList& Zones() const { return zones_; }
 
   // The authoritative lookup; always a new answer.
-  std::shared_ptr<clDNSAnswer> Ask(const std::string& ReqName, int16_t ReqType, Recursion RDFlag,
+  std::shared_ptr<clDNSAnswer> Ask(const std::string& ReqName, int32_t ReqType, Recursion RDFlag,
                                    LookupKind Quickie);
 
   // Serves an AXFR request for ZName from FromIP: the whole zone, SOA first

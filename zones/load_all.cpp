@@ -14,7 +14,6 @@ namespace vell {
 
 namespace {
 
-
 // zonettl.dat: "zone seconds-left" lines, as they stood when the file was
 // written, which was `age` seconds ago.
 struct CarryOver {

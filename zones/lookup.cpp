@@ -1,5 +1,6 @@
 // The authoritative lookup: zone selection, delegation, then the answer
 // from leases, exact records and wildcards, or a name error or no data.
+#include <algorithm>
 #include <string_view>
 
 #include "core/env.h"
@@ -29,7 +30,7 @@ const clZone* SelectZone(const ZoneList& zones, std::string_view name) {
 class Lookup {
  public:
   Lookup(Env& env, const std::vector<clLease>& leases, const clZone& zone, const std::string& name,
-         int16_t type, clDNSAnswer& answer)
+         int32_t type, clDNSAnswer& answer)
       : env_(env),
         leases_(leases),
         zone_(zone),
@@ -47,7 +48,7 @@ class Lookup {
     if (!exists) {
       const Wildcard wildcard = zone_.HasWildcards ? AddWildcards() : Wildcard::kNone;
       if (wildcard == Wildcard::kAnswered) return;
-      if (wildcard == Wildcard::kNone) {
+      if (wildcard == Wildcard::kNone && !HasNamesBelow()) {
         answer_.RCode = header::kRCodeNameError;
         if (RDFlag == Recursion::kDesired || Quickie == LookupKind::kQuick) return;
       }
@@ -80,19 +81,19 @@ class Lookup {
     if (!inside || glue > 0) answer_.Section3.push_back(ns);
   }
 
-  // The zone's A records at name go to the additional section; nothing
-  // outside the zone is consulted.
+  // The zone's address records at name go to the additional section;
+  // nothing outside the zone is consulted.
   size_t AddAddresses(std::string_view name) {
     size_t count = 0;
     for (size_t i = zone_.FindRec(name); records_.NameAt(i, name); ++i) {
-      if (records_[i]->RecType != kTypeA) continue;
+      if (!IsAddressType(records_[i]->RecType)) continue;
       answer_.Section4.push_back(records_[i]);
       ++count;
     }
     return count;
   }
 
-  RecordPtr Synthesise(int16_t type, const std::string& data, int32_t ttl) const {
+  RecordPtr Synthesise(int32_t type, const std::string& data, int32_t ttl) const {
     return MakeRecord(env_.clock, Lifetime::kPermanent, name_, type, data, ttl);
   }
 
@@ -139,6 +140,17 @@ class Lookup {
     return Wildcard::kNone;
   }
 
+  // An empty non-terminal exists (RFC 8020: a name error would tell
+  // resolvers that nothing exists below it). The records are sorted by
+  // name as text, so names below this one are spread out: a scan, paid
+  // only for names that would otherwise not exist.
+  bool HasNamesBelow() const {
+    const std::string below = "." + name_;
+    const auto& items = records_.items();
+    return std::any_of(items.begin(), items.end(),
+                       [&](const RecordPtr& r) { return r->Name.ends_with(below); });
+  }
+
   void AddSoa() {
     for (size_t i = zone_.FindRec(zone_.Name); records_.NameAt(i, zone_.Name); ++i) {
       if (records_[i]->RecType == kTypeSOA) {
@@ -153,13 +165,13 @@ class Lookup {
   const clZone& zone_;
   const SortedRecords& records_;
   const std::string& name_;
-  const int16_t type_;
+  const int32_t type_;
   clDNSAnswer& answer_;
 };
 
 }  // namespace
 
-std::shared_ptr<clDNSAnswer> clDNSAuthData::Ask(const std::string& ReqName, int16_t ReqType, Recursion RDFlag,
+std::shared_ptr<clDNSAnswer> clDNSAuthData::Ask(const std::string& ReqName, int32_t ReqType, Recursion RDFlag,
                                                 LookupKind Quickie) {
   auto answer = std::make_shared<clDNSAnswer>();
   Trap(env_.errors, "clDNSAuthData Ask", [&] {

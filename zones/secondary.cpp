@@ -7,6 +7,7 @@
 #include "core/ip.h"
 #include "core/platform/atomic_file.h"
 #include "core/text.h"
+#include "dns/rdata_text.h"
 #include "dns/record_data.h"
 #include "dns/tables.h"
 #include "zones/auth_data.h"
@@ -66,7 +67,7 @@ std::string TypePart(const clDNSRecord& rec, const std::string& zone) {
              TargetField(srv.target, zone);
     }
     default:
-      return "";
+      return OpaqueText(rec.RecType, rec.Data);
   }
 }
 

@@ -26,7 +26,7 @@ struct TransferRequest {
 
 // Header with QDCOUNT 1 and the question; ANCOUNT is filled in later.
 std::string StartMessage(ErrorSink& sink, const TransferRequest& req, unsigned flags1, unsigned flags2) {
-  std::string msg = MakeUInt(req.id);
+  std::string msg = MakeInt(req.id);
   msg += static_cast<char>(flags1 | (req.rd ? header::kRD : 0U));
   msg += static_cast<char>(flags2);
   msg += MakeInt(1) + MakeInt(0) + MakeInt(0) + MakeInt(0);

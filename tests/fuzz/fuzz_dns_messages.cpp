@@ -1,9 +1,8 @@
 // Feeds any octets to the inbound dispatch as a query and as a response,
 // against a small zone with CNAME chains, a CNAME to itself, wildcards and
-// address runs, with AUTOCNAME, ROUNDROBIN and the log switched by the
-// first octet.
-// Every reply the server sends is fed back as a response. Nothing may crash,
-// and no request may stay queued.
+// address runs, AAAA, an opaque type and answers too large for UDP, with AUTOCNAME, ROUNDROBIN and the log
+// switched by the first octet. Every reply the server sends is fed back as a response. Nothing may crash, and
+// no request may stay queued.
 #include <stdlib.h>
 
 #include <cstdint>
@@ -59,6 +58,11 @@ struct Server {
     Add(*zone, "*.w.example.com.", kTypeCNAME, "x.w.example.com.");
     Add(*zone, "sub.example.com.", kTypeNS, "ns.sub.example.com.");
     Add(*zone, "ns.sub.example.com.", kTypeA, IPToData("192.0.2.53"));
+    // AAAA beside A, an opaque type, and an RRset too large for UDP.
+    Add(*zone, "ns.example.com.", kTypeAAAA, std::string(15, '\x20') + '\x01');
+    Add(*zone, "example.com.", 65, std::string("\0\1\0", 3));
+    Add(*zone, "big.example.com.", kTypeTXT, MakeTxtData({std::string(255, 'x'), std::string(255, 'y')}));
+    Add(*zone, "big.example.com.", kTypeTXT, MakeTxtData({std::string(255, 'z')}));
     ctx->AuthData.ZoneAdd(zone);
   }
   ~Server() {
@@ -66,7 +70,7 @@ struct Server {
     ctx.reset();
     std::filesystem::remove_all(home);
   }
-  void Add(clZone& zone, const std::string& name, int16_t type, const std::string& data) {
+  void Add(clZone& zone, const std::string& name, int32_t type, const std::string& data) {
     zone.AddRec(vell::MakeRecord(clock, vell::Lifetime::kPermanent, name, type, data, 300));
   }
 

@@ -63,6 +63,11 @@ ns.2.0.192.in-addr A 127.0.0.4
 @ NS ns1
 ns1 A 127.0.0.4
 www A 192.0.2.80
+www AAAA 2001:db8::80
+www HTTPS 1 . alpn=h2
+@ CAA 0 issue "ca.test"
+_x._tcp SRV 0 5 40000 www
+pref MX 65000 www
 alias CNAME web.example.org.
 """,
         "2.0.192.in-addr.arpa.": """

@@ -139,6 +139,35 @@ def test_negative_answers_are_cached(resolver):
     assert len(sent_queries(resolver)) == before
 
 
+OTHER_TYPES = [("www.example.test.", "AAAA", ["2001:db8::80"]), ("www.example.test.", "HTTPS", ['1 . alpn="h2"']),
+               ("example.test.", "CAA", ['0 issue "ca.test"']),
+               ("_x._tcp.example.test.", "SRV", ["0 5 40000 www.example.test."]),
+               ("pref.example.test.", "MX", ["65000 www.example.test."])]
+
+
+def test_other_types_are_resolved_cached_and_kept_in_the_cache_file(tree):
+    home = tempfile.mkdtemp(prefix="vellion-sys-")
+    servers = [start_resolver(home, tree["port"], ini=["CacheReload: YES"])]
+    try:
+        for server in (servers[0], servers[0]):
+            assert [answers(ask(server, name, rdtype)) for name, rdtype, _ in OTHER_TYPES] == \
+                [expected for _, _, expected in OTHER_TYPES]
+        asked = len(sent_queries(servers[0]))
+        servers[0].stop()
+        with open(os.path.join(home, "named.cache"), encoding="latin-1") as f:
+            saved = f.read()
+        assert "AAAA 2001:db8::80" in saved and "SRV 0 5 40000 www.example.test." in saved
+        assert asked == len(OTHER_TYPES) + 2  # the root and test. servers were asked once
+        servers.append(start_resolver(home, tree["port"], ini=["CacheReload: YES"]))
+        assert [answers(ask(servers[1], name, rdtype)) for name, rdtype, _ in OTHER_TYPES] == \
+            [expected for _, _, expected in OTHER_TYPES]
+        assert sent_queries(servers[1]) == []
+    finally:
+        for server in servers:
+            server.stop()
+        shutil.rmtree(home, ignore_errors=True)
+
+
 def test_a_response_to_another_question_is_ignored(resolver):
     assert answers(ask(resolver, "www.wrongq.test.", timeout=5)) == ["192.0.2.67"]
 

@@ -80,13 +80,17 @@ TEST_F(CacheFile, OnlyLiveLearntRecordsAreWrittenAndAnOwnerIsRepeatedAfterASkipp
   cache.AddRec(A("a.example.", "10.0.0.1"));
   cache.AddRec(Rec("a.example.", kTypeA, IPToData("10.0.0.3"), 3600, true));
   cache.AddRec(A("gone.example.", "10.0.0.4", 10));
-  cache.AddRec(Rec("b.example.", 99, "unknown"));
+  cache.AddRec(Rec("b.example.", kNegativeType + kTypeMX, "example."));
+  cache.AddRec(Rec("c.example.", 65534, IPToData("10.0.0.1")));
+  cache.AddRec(Rec("c.example.", kTypeAAAA, IPToData("32.1.13.184") + std::string(11, '\0') + '\1'));
   t.clock.AdvanceSeconds(11);
   cache.SaveCache(false);
   EXPECT_EQ(t.dir.Read("named.cache"),
             "; Vellion - Cache\r\n"
             "a.example. 3589 A 10.0.0.1\r\n"
-            "b.example. 3589 A 10.0.0.2\r\n");
+            "b.example. 3589 A 10.0.0.2\r\n"
+            "c.example. 3589 AAAA 2001:db8::1\r\n"
+            " 3589 TYPE65534 \\# 4 0A000001\r\n");
 }
 
 TEST_F(CacheFile, ReaderSkipsWhatItCannotUseAndExpiresRecordsWithoutTTL) {

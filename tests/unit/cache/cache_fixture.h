@@ -15,7 +15,7 @@ namespace vell::test {
 
 class CacheTest : public ::testing::Test {
  protected:
-  RecordPtr Rec(const std::string& name, int16_t type, const std::string& data, int32_t ttl = 3600,
+  RecordPtr Rec(const std::string& name, int32_t type, const std::string& data, int32_t ttl = 3600,
                 bool permanent = false) {
     return MakeRecord(t.clock, permanent ? Lifetime::kPermanent : Lifetime::kLearnt, name, type, data, ttl);
   }
@@ -35,7 +35,7 @@ class CacheTest : public ::testing::Test {
   }
   // A response that proves name has no data of type (rcode 0) or does not
   // exist (rcode 3), with the zone's SOA as its whole authority section.
-  clDNSAnswer Negative(const std::string& name, int16_t type, int16_t rcode, RecordPtr soa) {
+  clDNSAnswer Negative(const std::string& name, int32_t type, int16_t rcode, RecordPtr soa) {
     clDNSAnswer response = Response({}, {std::move(soa)});
     response.RqName = name;
     response.RqType = type;

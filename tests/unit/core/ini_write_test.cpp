@@ -101,9 +101,10 @@ TEST_F(IniWrite, RewriteDropsCommentsUnknownKeysAndOldReloadPortKeepingTheOldFil
       "DHCP: 192.168.0.1 Office.Lan 192.168.0.100 192.168.0.199 255.255.255.0\r\n";
   dir.Write("vellion.ini", old_text);
   const Settings first = Load();
-  EXPECT_EQ(SaveINI(first, 2222, ctx),
-            (std::vector<std::string>{"; my notes", "Foo: bar",
-                                      "DHCP: 192.168.0.1 Office.Lan 192.168.0.100 192.168.0.199 255.255.255.0"}));
+  EXPECT_EQ(
+      SaveINI(first, 2222, ctx),
+      (std::vector<std::string>{"; my notes", "Foo: bar",
+                                "DHCP: 192.168.0.1 Office.Lan 192.168.0.100 192.168.0.199 255.255.255.0"}));
   EXPECT_EQ(dir.Read("vellion.ini.bak"), old_text);
   const std::string text = dir.Read("vellion.ini");
   EXPECT_TRUE(SaveINI(first, 3333, ctx).empty()) << "the server's own file changes only in its reload port";

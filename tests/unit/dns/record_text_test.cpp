@@ -56,7 +56,10 @@ TEST(RecTextTest, MainDataByType) {
   EXPECT_EQ(Text(16, Octets({2, "ab", 1, "c"})), "TXT-record for h.example. = \"ab, c\"");
   EXPECT_EQ(Text(33, Octets({0, 1, 0, 2, 0, 53, "sip."})),
             "SRV-record for h.example. = sip. (Priority 1, Weight 2, Port 53)");
-  EXPECT_EQ(Text(28, Octets({0x20, 1, 0x0D, 0xB8})), "AAAA-record for h.example.");
+  EXPECT_EQ(Text(28, Octets({0x20, 1, 0x0D, 0xB8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1})),
+            "AAAA-record for h.example. = 2001:db8::1");
+  EXPECT_EQ(Text(28, Octets({0x20, 1, 0x0D, 0xB8})), "AAAA-record for h.example.");  // cut short
+  EXPECT_EQ(Text(257, Octets({0, 5, "issue", "ca"})), "CAA-record for h.example.");
   EXPECT_EQ(Text(1002, "example."), "?1002?-record for h.example.");
 }
 
@@ -79,10 +82,11 @@ TEST(RecordDataTest, BuildersAndReadersAgree) {
             Octets({2, "ab", 0, 255}) + std::string(255, 'x'));
 }
 
-TEST(RecordDataTest, SrvPortLosesItsTopBitLikeEvery16BitField) {
-  const std::string data = MakeSrvData({1, 2, static_cast<int16_t>(40000 - 65536), "t."});
-  EXPECT_EQ(data, Octets({0, 1, 0, 2, 0x1C, 0x40, "t."}));
-  EXPECT_EQ(ReadSrvData(data).port, 7232);
+TEST(RecordDataTest, SrvNumbersAreUnsigned) {
+  const std::string data = MakeSrvData({1, 65000, 40000, "t."});
+  EXPECT_EQ(data, Octets({0, 1, 0xFD, 0xE8, 0x9C, 0x40, "t."}));
+  EXPECT_EQ(ReadSrvData(data).weight, 65000);
+  EXPECT_EQ(ReadSrvData(data).port, 40000);
 }
 
 }  // namespace

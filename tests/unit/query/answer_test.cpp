@@ -1,5 +1,8 @@
 // Replies assembled from local data: sections, CNAMEs, AUTOCNAME,
 // ROUNDROBIN and TTLs.
+#include "core/text.h"
+#include "query/reply_writer.h"
+#include "query/request.h"
 #include "query_fixture.h"
 
 namespace vell::test {
@@ -10,6 +13,17 @@ using ::testing::ElementsAre;
 class AnswerTest : public QueryTest {
  protected:
   AnswerTest() : zone(ExampleZone()) {}
+
+  // The reply to a client of the origin given, as written.
+  std::string Written(RequestOrigin origin, const std::string& name, int32_t type) {
+    clDNSRequest request(q, std::move(origin), 1, false, Question{LowerCase(name), type, kClassIN, name});
+    return WriteReply(q, request,
+                      *ctx.AuthData.Ask(LowerCase(name), type, Recursion::kNotDesired, LookupKind::kFull));
+  }
+  Message AskOverTcp(const std::string& name, int32_t type) {
+    return ReadReply(Written(TcpClient{"10.0.0.9", 1, std::nullopt}, name, type));
+  }
+
   ZonePtr zone;
 };
 
@@ -93,12 +107,58 @@ TEST_F(AnswerTest, RoundRobinRunsEndAtTheHundredthRecord) {
   ctx.settings.ROUNDROBIN = true;
   for (int i = 102; i >= 1; --i) Add(zone, "many.example.com.", kTypeA, "10.1.0." + std::to_string(i));
   Ask("many.example.com.", kTypeA);
-  const std::vector<std::string> second = Datas(Ask("many.example.com.", kTypeA).answer);
+  // 102 addresses fit no UDP reply.
+  const std::vector<std::string> second = Datas(AskOverTcp("many.example.com.", kTypeA).answer);
   ASSERT_EQ(second.size(), 102u);
   EXPECT_EQ(second[0], "10.1.0.2");
   EXPECT_EQ(second[99], "10.1.0.1");  // the run of 100 wrapped
   EXPECT_EQ(second[100], "10.1.0.101");
   EXPECT_EQ(second[101], "10.1.0.102");
+}
+
+// A reply over the client's limit is cut after a whole RRset; TC is set
+// unless only additional records had to go.
+TEST_F(AnswerTest, RepliesAreCutToTheClientsLimitAtWholeRRsets) {
+  for (int i = 0; i < 10; ++i)
+    Add(zone, "big.example.com.", kTypeTXT, MakeTxtData({std::string(200, 'a' + i)}));
+  Add(zone, "big.example.com.", kTypeA, "192.0.2.7");
+  Add(zone, "example.com.", kTypeMX, MakeMxData({10, "big.example.com."}));
+  for (int i = 1; i <= 40; ++i) Add(zone, "big.example.com.", kTypeAAAA, std::string(15, '\x20') + char(i));
+  struct Case {
+    std::string what;
+    RequestOrigin client;
+    std::string name;
+    int32_t type;
+    bool tc;
+    size_t answers, additional, most;
+  } cases[] = {
+      {"UDP without EDNS", UdpClient{"10.0.0.9", 53, std::nullopt}, "big.example.com.", kTypeTXT, true, 0, 0,
+       512},
+      {"EDNS 4096 is capped", UdpClient{"10.0.0.9", 53, 4096}, "big.example.com.", kTypeTXT, true, 0, 0,
+       1232},
+      {"ANY keeps the RRset that fits", UdpClient{"10.0.0.9", 53, 1232}, "big.example.com.", kTypeANY, true,
+       41, 0, 1232},
+      {"EDNS below 512 counts as 512", UdpClient{"10.0.0.9", 53, 100}, "example.com.", kTypeMX, false, 1, 0,
+       512},
+      {"over TCP all of it", TcpClient{"10.0.0.9", 1, std::nullopt}, "big.example.com.", kTypeTXT, false, 10,
+       0, 65535},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string reply = Written(c.client, c.name, c.type);
+    const Message r = ReadReply(reply);
+    EXPECT_EQ(r.header.TC(), c.tc);
+    EXPECT_EQ(r.answer.size(), c.answers);
+    EXPECT_EQ(r.additional.size(), c.additional);
+    EXPECT_LE(reply.size(), c.most);
+  }
+}
+
+TEST_F(AnswerTest, TheQuestionKeepsTheClientsCase) {
+  Add(zone, "www.example.com.", kTypeA, "192.0.2.80");
+  const std::string reply = Written(UdpClient{"10.0.0.9", 53, std::nullopt}, "wWw.ExAmple.COM.", kTypeA);
+  EXPECT_EQ(reply.substr(header::kSize, 17), Octets({3, "wWw", 7, "ExAmple", 3, "COM", 0}));
+  EXPECT_EQ(ReadReply(reply).answer.size(), 1u);
 }
 
 TEST_F(AnswerTest, AnExpiredRecordIsWrittenWithTtlZero) {

@@ -41,6 +41,54 @@ TEST_F(DispatchTest, UnsupportedQueriesGetTheQueryBackAsNotImplemented) {
   }
 }
 
+// An OPT record: owner, type 41, payload as class, extended RCODE, version,
+// flags, then the options.
+std::string Opt(int payload, int version, const std::string& owner = Octets({0}),
+                const std::string& options = "") {
+  return owner +
+         Octets(
+             {0, 41, payload >> 8, payload & 0xFF, 0, version, 0, 0, 0, static_cast<int>(options.size())}) +
+         options;
+}
+
+TEST_F(DispatchTest, TheOptRecordOfAQueryIsAnsweredInKind) {
+  Add(ExampleZone(), "www.example.com.", kTypeA, "192.0.2.80");
+  const std::string query = Query(9, "www.example.com.", kTypeA);
+  const std::string our_opt = Octets({0, 0, 41, 0x04, 0xD0, 0, 0, 0, 0, 0, 0});
+  const std::string badvers_opt = Octets({0, 0, 41, 0x04, 0xD0, 1, 0, 0, 0, 0, 0});
+  struct Case {
+    std::string what;
+    std::string records;   // after the question
+    int ancount, arcount;  // of the query
+    int rcode, answers;
+    std::string opt;  // the reply's last octets
+  } cases[] = {
+      {"no OPT", "", 0, 0, 0, 1, ""},
+      {"OPT with an unknown option", Opt(4096, 0, Octets({0}), Octets({0xFD, 0xE9, 0, 2, "xy"})), 0, 1, 0, 1,
+       our_opt},
+      {"version 1", Opt(1232, 1), 0, 1, 0, 0, badvers_opt},
+      {"two OPT records", Opt(1232, 0) + Opt(512, 0), 0, 2, 1, 0, ""},
+      {"OPT in the answer section", Opt(1232, 0), 1, 0, 1, 0, ""},
+      {"OPT not owned by the root", Opt(1232, 0, Octets({1, "a", 0})), 0, 1, 1, 0, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    sender.answers.clear();
+    std::string msg = query + c.records;
+    msg[header::kAnCount + 1] = static_cast<char>(c.ancount);
+    msg[header::kArCount + 1] = static_cast<char>(c.arcount);
+    ProcDNSRequest(q, "10.0.0.9", 4000, msg);
+    ASSERT_EQ(sender.answers.size(), 1u);
+    const std::string& reply = sender.answers[0].msg;
+    const Message r = ReadReply(reply);
+    EXPECT_EQ(r.header.RCode(), c.rcode);
+    EXPECT_EQ(r.answer.size(), static_cast<size_t>(c.answers));
+    EXPECT_EQ(r.question.name, "www.example.com.");
+    EXPECT_EQ(r.header.arcount, c.opt.empty() ? 0 : 1);
+    EXPECT_EQ(reply.substr(reply.size() - c.opt.size()), c.opt);
+  }
+}
+
 TEST_F(DispatchTest, IncompleteRequestsAreLoggedAndNotAnswered) {
   const std::string no_question = Octets({0, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
   const std::string cut_question = Octets({0, 1, 1, 0, 0, 1, 0, 0, 0, 0, 0, 0, 1, "a", 0, 0, 1, 0});

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/ip.h"
+#include "dns/edns.h"
 #include "dns/message.h"
 #include "dns/record_data.h"
 #include "dns/wire_bytes.h"
@@ -54,23 +55,26 @@ inline std::vector<std::string> Datas(const std::vector<WireRecord>& records) {
   return out;
 }
 
-// A message the server sent: whole, every record of class IN.
+// A message the server sent: whole, every record of class IN but its OPT.
 inline Message ReadReply(const std::string& msg) {
   RecordingErrorSink sink;
   Message m = DecodeMessage(sink, msg);
   EXPECT_EQ(m.cut, Cut::kNone);
-  EXPECT_EQ(m.answer.size() + m.authority.size() + m.additional.size(),
+  const size_t opt = ReadEdns(sink, msg).status == EdnsQuery::Status::kAbsent ? 0 : 1;
+  EXPECT_EQ(m.answer.size() + m.authority.size() + m.additional.size() + opt,
             static_cast<size_t>(m.header.ancount + m.header.nscount + m.header.arcount));
   EXPECT_EQ(m.trailing, 0u) << "octets after the last record";
   EXPECT_TRUE(sink.entries.empty());
   return m;
 }
 
-// A query of one question; flags1 0x01 asks for recursion.
-inline std::string Query(int id, const std::string& name, int16_t type, int16_t qclass = 1,
+// A query of one question without EDNS; flags1 0x01 asks for recursion.
+inline std::string Query(int id, const std::string& name, int32_t type, int32_t qclass = 1,
                          int flags1 = 0x01) {
   RecordingErrorSink sink;
   std::string query = BuildQuery(sink, id, false, {name, type, qclass});
+  query.resize(query.size() - OptRecord().size());
+  query[header::kArCount + 1] = '\0';
   query[header::kFlags1] = static_cast<char>(flags1);
   return query;
 }
@@ -85,7 +89,7 @@ class QueryTest : public ::testing::Test {
     ctx.AuthData.ZoneAdd(zone);
     return zone;
   }
-  RecordPtr Add(const ZonePtr& zone, const std::string& name, int16_t type, const std::string& data,
+  RecordPtr Add(const ZonePtr& zone, const std::string& name, int32_t type, const std::string& data,
                 int32_t ttl = 3600) {
     RecordPtr record =
         MakeRecord(ctx.clock, Lifetime::kPermanent, name, type, type == kTypeA ? IPToData(data) : data, ttl);
@@ -104,7 +108,7 @@ class QueryTest : public ::testing::Test {
   }
 
   // Sends a query from 10.0.0.9:5353 and returns the one reply it got.
-  Message Ask(const std::string& name, int16_t type, int flags1 = 0x01, const std::string& ip = "10.0.0.9") {
+  Message Ask(const std::string& name, int32_t type, int flags1 = 0x01, const std::string& ip = "10.0.0.9") {
     sender.answers.clear();
     ProcDNSRequest(q, ip, 5353, Query(0x4242, name, type, 1, flags1));
     EXPECT_EQ(sender.answers.size(), 1u);

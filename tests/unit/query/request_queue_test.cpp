@@ -15,8 +15,8 @@ class RequestQueueTest : public QueryTest {
     Add(zone, "www.example.com.", kTypeA, "192.0.2.80");
   }
   // A TCP query waits in the queue until the queue is run.
-  void QueueTcp(const std::string& name, int16_t type = kTypeA) {
-    q.Requests.QueTCPRequest(99, true, name, type, 1, "10.0.0.50", 3);
+  void QueueTcp(const std::string& name, int32_t type = kTypeA) {
+    q.Requests.QueTCPRequest(99, true, Question{name, type, 1}, std::nullopt, "10.0.0.50", 3);
   }
 };
 

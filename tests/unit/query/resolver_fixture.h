@@ -26,8 +26,10 @@ inline std::string ResponseTo(const std::string& query, int flags1, int rcode, c
                               const std::vector<Rr>& authority = {}, const std::vector<Rr>& additional = {}) {
   RecordingErrorSink sink;
   const auto count = [](const std::vector<Rr>& v) { return Octets({0, static_cast<int>(v.size())}); };
+  // The question alone: our queries end in an OPT record.
+  const size_t opt = ReadEdns(sink, query).status == EdnsQuery::Status::kAbsent ? 0 : OptRecord().size();
   std::string msg = query.substr(0, 2) + Octets({flags1, rcode, 0, 1}) + count(answer) + count(authority) +
-                    count(additional) + query.substr(12);
+                    count(additional) + query.substr(12, query.size() - 12 - opt);
   for (const auto* section : {&answer, &authority, &additional}) {
     for (const Rr& rr : *section) {
       std::string rdata;
@@ -49,7 +51,7 @@ inline std::string ResponseTo(const std::string& query, int flags1, int rcode, c
 class ScriptedServersTest : public QueryTest {
  protected:
   // A permanent cache record, as the root hints are.
-  void Hint(const std::string& name, int16_t type, const std::string& data) {
+  void Hint(const std::string& name, int32_t type, const std::string& data) {
     ctx.Cache.AddRec(MakeRecord(ctx.clock, Lifetime::kPermanent, name, type,
                                 type == kTypeA ? IPToData(data) : data, 3600000));
   }

@@ -25,7 +25,7 @@ std::string RecordAt12(int type, int rclass, uint32_t ttl, const std::string& rd
          rdata;
 }
 
-const RecordPtr* Cached(const Context& ctx, const std::string& name, int16_t type) {
+const RecordPtr* Cached(const Context& ctx, const std::string& name, int32_t type) {
   for (const RecordPtr& r : ctx.Cache.Records().items()) {
     if (r->Name == name && r->RecType == type) return &r;
   }
@@ -36,7 +36,7 @@ class ResponseTest : public QueryTest {
  protected:
   // A client's query waiting for the outgoing query 0x0777.
   void WaitFor0777() {
-    q.Requests.QueTCPRequest(1, true, "www.example.org.", kTypeA, 1, "10.0.0.50", 1);
+    q.Requests.QueTCPRequest(1, true, Question{"www.example.org.", kTypeA, 1}, std::nullopt, "10.0.0.50", 1);
     ProcDNSRequest(q, "10.0.0.1", 1001, Query(0x0101, "www.example.org.", kTypeA));
     clDNSRequest& waiting = *q.Requests.Active().at(0);
     waiting.InitRequest();

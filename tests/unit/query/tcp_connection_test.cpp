@@ -118,8 +118,8 @@ TEST_F(TcpConnectionTest, TransfersAreRefusedBelowTheApexOrOutsideTheSlaves) {
 
 size_t Frames(std::string_view s) {
   size_t n = 0;
-  for (; s.size() >= 2 && s.size() >= 2 + static_cast<size_t>(GetUInt(s, false)); ++n)
-    s.remove_prefix(2 + GetUInt(s, false));
+  for (; s.size() >= 2 && s.size() >= 2 + static_cast<size_t>(GetInt(s, false)); ++n)
+    s.remove_prefix(2 + GetInt(s, false));
   return n;
 }
 

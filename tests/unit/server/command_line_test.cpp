@@ -43,9 +43,14 @@ TEST(CommandLine, DefaultsAreTheStandardPorts) {
 }
 
 TEST(CommandLine, BadOptionsAreRefused) {
-  for (const auto& args : std::vector<std::vector<std::string>>{
-           {"--dns-port", "65536"}, {"--dns-port", "53x"}, {"--dns-port"}, {"--colour", "red"}, {"foo"}, {"-x"},
-           {"-n", "-u"}, {"-n", "-n"}}) {
+  for (const auto& args : std::vector<std::vector<std::string>>{{"--dns-port", "65536"},
+                                                                {"--dns-port", "53x"},
+                                                                {"--dns-port"},
+                                                                {"--colour", "red"},
+                                                                {"foo"},
+                                                                {"-x"},
+                                                                {"-n", "-u"},
+                                                                {"-n", "-n"}}) {
     std::string error;
     EXPECT_FALSE(ParseCommandLine(args, error)) << args[0];
     EXPECT_FALSE(error.empty());

@@ -15,6 +15,7 @@ const char kExampleZone[] =
     "@ IN SOA ns1 hostmaster 7 3600 600 86400 3600\r\n"
     "@ NS ns1\r\n"
     "ns1 A 192.0.2.1\r\n"
+    "mail AAAA 2001:db8::25\r\n"
     "mail A 10.0.0.1\r\n"
     "mail A 10.0.0.2\r\n"
     "@ MX 10 mail\r\n"
@@ -50,14 +51,23 @@ TEST_F(LookupTest, RecordsOfOneNameComeInReverseFileOrder) {
             Zone("example.com.")->Records[Zone("example.com.")->FindRec("mail.example.com.")]);
 }
 
+// Any type a name lacks, and a name with names below it but no records of
+// its own (an empty non-terminal).
 TEST_F(LookupTest, ExistingNameWithoutTheTypeGivesTheSoaWhateverTheFlags) {
-  for (const bool rd : {false, true}) {
-    for (const bool quick : {false, true}) {
-      const auto a = Ask("www.example.com.", kMX, rd, quick);
-      EXPECT_TRUE(a->AA);
-      EXPECT_EQ(a->RCode, 0);
-      EXPECT_TRUE(a->Section2.empty());
-      EXPECT_EQ(Texts(a->Section3), Texts_{kSoaText}) << rd << quick;
+  const std::pair<const char*, int32_t> cases[] = {{"www.example.com.", kMX},
+                                                   {"www.example.com.", 28},
+                                                   {"www.example.com.", 65},
+                                                   {"www.example.com.", 65534},
+                                                   {"_udp.example.com.", kSRV}};
+  for (const auto& [name, type] : cases) {
+    for (const bool rd : {false, true}) {
+      for (const bool quick : {false, true}) {
+        const auto a = Ask(name, type, rd, quick);
+        EXPECT_TRUE(a->AA);
+        EXPECT_EQ(a->RCode, 0) << name;
+        EXPECT_TRUE(a->Section2.empty());
+        EXPECT_EQ(Texts(a->Section3), Texts_{kSoaText}) << name << type << rd << quick;
+      }
     }
   }
 }
@@ -85,12 +95,13 @@ TEST_F(LookupTest, MailAndServiceTargetsGetAddressesOnlyFromTheZone) {
   const auto mx = Ask("example.com.", kMX);
   EXPECT_EQ(Texts(mx->Section2), (Texts_{"MX-record for example.com. = mx.other.org. (Preference 20)",
                                          "MX-record for example.com. = mail.example.com. (Preference 10)"}));
-  EXPECT_EQ(Texts(mx->Section4), (Texts_{"A-record for mail.example.com. = 10.0.0.2",
-                                         "A-record for mail.example.com. = 10.0.0.1"}));
+  EXPECT_EQ(Texts(mx->Section4),
+            (Texts_{"A-record for mail.example.com. = 10.0.0.2", "A-record for mail.example.com. = 10.0.0.1",
+                    "AAAA-record for mail.example.com. = 2001:db8::25"}));
 
   const auto srv = Ask("_sip._udp.example.com.", kSRV);
   EXPECT_EQ(srv->Section2.size(), 1u);
-  EXPECT_EQ(srv->Section4.size(), 2u);
+  EXPECT_EQ(srv->Section4.size(), 3u);
 
   const auto any = Ask("example.com.", kANY);
   EXPECT_EQ(any->Section2.size(), 4u);  // SOA, NS and both MX

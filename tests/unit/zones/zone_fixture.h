@@ -39,7 +39,7 @@ class ZoneTest : public ::testing::Test {
   }
 
   // The flags as bools, so that a test can loop over both values of each.
-  std::shared_ptr<clDNSAnswer> Ask(const std::string& name, int16_t type, bool rd = false,
+  std::shared_ptr<clDNSAnswer> Ask(const std::string& name, int32_t type, bool rd = false,
                                    bool quick = false) {
     return auth().Ask(name, type, rd ? Recursion::kDesired : Recursion::kNotDesired,
                       quick ? LookupKind::kQuick : LookupKind::kFull);
