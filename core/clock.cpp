@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <string>
 
 namespace vell {
 
@@ -95,6 +96,67 @@ std::string DateStamp(DateTime t) {
   char buf[16];
   std::snprintf(buf, sizeof buf, "%04d%02d%02d", c.year, c.month, c.day);
   return buf;
+}
+
+namespace {
+
+// Reads an unsigned number of 1..max_digits digits at text[pos].
+bool Number(const std::string& text, size_t& pos, int max_digits, int& out) {
+  int digits = 0;
+  out = 0;
+  while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9' && digits < max_digits) {
+    out = out * 10 + (text[pos++] - '0');
+    ++digits;
+  }
+  return digits > 0;
+}
+
+bool Expect(const std::string& text, size_t& pos, char c) {
+  if (pos >= text.size() || text[pos] != c) return false;
+  ++pos;
+  return true;
+}
+
+int DaysInMonth(int year, int month) {
+  static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  return month == 2 && leap ? 29 : kDays[month - 1];
+}
+
+}  // namespace
+
+std::string DateTimeText(DateTime t) {
+  const CalendarTime c = ToCalendar(t);
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", c.year, c.month, c.day, c.hour, c.minute,
+                c.second);
+  return buf;
+}
+
+bool ParseDateTime(const std::string& text, DateTime& out) {
+  CalendarTime c;
+  size_t pos = 0;
+  if (!Number(text, pos, 4, c.year) || !Expect(text, pos, '-') || !Number(text, pos, 2, c.month) ||
+      !Expect(text, pos, '-') || !Number(text, pos, 2, c.day)) {
+    return false;
+  }
+  // Before 1900 the day count goes negative and the time of day no longer
+  // converts back to the same second.
+  if (c.year < 1900 || c.year > 9999 || c.month < 1 || c.month > 12 || c.day < 1 ||
+      c.day > DaysInMonth(c.year, c.month)) {
+    return false;
+  }
+  c.hour = c.minute = c.second = 0;
+  if (pos < text.size()) {
+    if (!Expect(text, pos, ' ')) return false;
+    while (pos < text.size() && text[pos] == ' ') ++pos;
+    if (!Number(text, pos, 2, c.hour) || !Expect(text, pos, ':') || !Number(text, pos, 2, c.minute))
+      return false;
+    if (pos < text.size() && (!Expect(text, pos, ':') || !Number(text, pos, 2, c.second))) return false;
+    if (pos != text.size() || c.hour > 23 || c.minute > 59 || c.second > 59) return false;
+  }
+  out = FromCalendar(c);
+  return true;
 }
 
 }  // namespace vell

@@ -52,6 +52,11 @@ struct CalendarTime {
 // Conversions between the day count and calendar fields, to the whole second.
 CalendarTime ToCalendar(DateTime t);
 DateTime FromCalendar(const CalendarTime& c);
+// "yyyy-mm-dd hh:mm:ss" (dhcp.dat, ml.dat), and its reading: the date with
+// or without the time, years 1900..9999 (before 1900 the day count goes
+// negative and the time of day no longer converts back to the same second).
+std::string DateTimeText(DateTime t);
+bool ParseDateTime(const std::string& text, DateTime& out);
 // A moment counted in seconds since 1970-01-01 00:00 UTC, as the local
 // date-time by the time zone in force at that moment.
 DateTime FromUnixTime(long long seconds);

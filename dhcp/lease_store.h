@@ -18,9 +18,6 @@ inline constexpr const char* kLeaseFileName = "dhcp.dat";
 std::string LeaseFileText(const std::vector<clLease>& leases);
 // The leases of a dhcp.dat text, both line forms; unreadable lines skipped.
 std::vector<clLease> ReadLeaseFile(const std::string& text);
-// "yyyy-mm-dd hh:mm:ss" (seconds optional, time optional); false for
-// anything else.
-bool ParseDateTime(const std::string& text, DateTime& out);
 
 enum class RenameOutcome { kNoLease, kKept, kNameExists, kRenamed };
 

@@ -56,27 +56,6 @@ void CopyFile(const std::string& from, const std::string& to) {
   }
 }
 
-// "yyyy-mm-dd hh:mm:ss", the form ml.dat holds FILETIME in.
-std::string DateTimeText(DateTime t) {
-  const CalendarTime c = ToCalendar(t);
-  char text[32];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", c.year, c.month, c.day, c.hour, c.minute,
-                c.second);
-  return text;
-}
-
-bool ParseDateTime(const std::string& text, DateTime& t) {
-  CalendarTime c;
-  char tail = 0;
-  if (std::sscanf(text.c_str(), "%4d-%2d-%2d %2d:%2d:%2d%c", &c.year, &c.month, &c.day, &c.hour, &c.minute,
-                  &c.second, &tail) != 6) {
-    return false;
-  }
-  t = FromCalendar(c);
-  // Only a real date and time reads back as itself.
-  return DateTimeText(t) == text;
-}
-
 }  // namespace
 
 void clDNSAuthData::MLSync(const ZoneNotify& notify) {
