@@ -23,20 +23,6 @@ bool FileAge(const std::string& path, DateTime now, double& age) {
   return true;
 }
 
-void ReadRecords(std::istream& in, const LineRules& rules, const Clock& clock, ErrorSink& sink,
-                 std::vector<RecordPtr>& out) {
-  LineState state;
-  std::string raw;
-  std::string line;
-  while (ReadRawLine(in, raw)) {
-    if (!CleanLine(in, raw, line)) break;
-    if (line.empty()) continue;
-    if (RecordPtr rec = ParseRecordLine(std::move(line), rules, state, clock, sink)) {
-      out.push_back(std::move(rec));
-    }
-  }
-}
-
 }  // namespace
 
 void clDNSCache::LoadCache() { LoadFile(env_.Path(kCacheFileName), false); }
@@ -53,8 +39,10 @@ bool clDNSCache::LoadFile(const std::string& path, bool permanent) {
   // without moving the whole list for every record of a large file. What
   // was read before a failure is kept.
   std::vector<RecordPtr> loaded;
-  const bool read_all = Trap(env_.errors, "clDNSCache LoadFile",
-                             [&] { ReadRecords(in, rules, env_.clock, env_.errors, loaded); });
+  const bool read_all = Trap(env_.errors, "clDNSCache LoadFile", [&] {
+    LineState state;
+    ReadRecordLines(in, rules, state, env_.clock, env_.errors, loaded);
+  });
   records_.InsertMany(std::move(loaded));
   return read_all;
 }

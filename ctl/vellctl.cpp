@@ -26,6 +26,16 @@ bool ReadCommand(const std::vector<std::string>& words, Invocation& inv, std::st
       return false;
     }
   }
+  if (command == "check-zone" && (n == 2 || n == 3)) {
+    inv.action = Action::kCheckZone;
+    inv.file = words[1];
+    if (n == 3) inv.zone = words[2];
+    return true;
+  }
+  if (command == "check-config" && n == 1) {
+    inv.action = Action::kCheckConfig;
+    return true;
+  }
   if (command == "hello" && n == 1) {
     inv.text = HelloText();
   } else if (command == "reload" && n == 1) {
@@ -36,8 +46,10 @@ bool ReadCommand(const std::vector<std::string>& words, Invocation& inv, std::st
     inv.text = ReloadZoneText(words[1], words[2]);
   } else if (command == "unload" && n == 2) {
     inv.text = UnloadZoneText(words[1]);
-  } else if (command == "reload" || command == "unload" || command == "hello") {
-    error = "wrong arguments to " + command + " (reload [ZONE [S|P]], unload ZONE, hello)";
+  } else if (command == "reload" || command == "unload" || command == "hello" || command == "check-zone" ||
+             command == "check-config") {
+    error = "wrong arguments to " + command +
+            " (reload [ZONE [S|P]], unload ZONE, hello, check-zone FILE [ZONE], check-config)";
     return false;
   } else {
     error = "unknown command '" + words[0] + "'";
@@ -91,6 +103,8 @@ SYNOPSIS
     vellctl [--home DIR] reload [ZONE [S|P]]
     vellctl [--home DIR] unload ZONE
     vellctl [--home DIR] hello
+    vellctl check-zone FILE [ZONE]
+    vellctl [--home DIR] check-config
     vellctl --help
 
 DESCRIPTION
@@ -102,6 +116,10 @@ DESCRIPTION
 
     vellctl reports the command as sent when a socket holds the port and
     the system does not refuse the datagram within a short wait.
+
+    check-zone and check-config need no running server: they read a file
+    with the server's own reader and list every line it would skip, cut,
+    or read otherwise than written.
 
 COMMANDS
     reload
@@ -121,6 +139,20 @@ COMMANDS
         Announce a companion: the server shows its tray icon again and,
         when it runs as a service, allows message boxes from then on.
 
+    check-zone FILE [ZONE]
+        Read the zone file FILE as the server loads zone ZONE (by default
+        the zone its name gives: example.com.dns holds example.com). Each
+        finding is printed as FILE:LINE: "the line as read": what the
+        server does with it; then the records the server would serve and
+        the serial. A missing SOA record and a number too large, which
+        keeps the whole zone from loading, are findings too.
+
+    check-config
+        Read DIR/vellion.ini as the server does at start. Each line the
+        server ignores, stops reading at, or drops or changes when it
+        rewrites the file at start is printed with its line number, as
+        above. Then who may use recursion.
+
     The server ignores reload and unload while vellion.ini names a master
     directory (MasterDir:): its zones then follow that directory. vellctl
     says so and sends nothing.
@@ -134,18 +166,21 @@ OPTIONS
         Print this text.
 
 EXIT STATUS
-    0   the command was sent.
+    0   the command was sent; a check found nothing.
     1   the server is not running (no reload port published, or nothing
         listens on it), refused the datagram, or ignores the command.
+        A check found something, or the file could not be read.
     2   the command line is wrong.
 
 FILES
     DIR/vellion.ini
-        The "ReloadPort:" and "MasterDir:" lines are read.
+        The "ReloadPort:" and "MasterDir:" lines are read; check-config
+        reads it all.
 
 EXAMPLES
     vellctl --home /srv/vellion reload example.com
     vellctl unload 0.0.127.in-addr.arpa
+    vellctl check-zone /srv/vellion/data/example.com.dns
 
     In a systemd unit of the server:
         ExecReload=/srv/vellion/vellctl --home /srv/vellion reload
@@ -198,6 +233,8 @@ int Run(const std::vector<std::string>& args, const std::string& default_home, s
     return kExitSent;
   }
   const std::string ini = (inv->home.empty() ? default_home : inv->home) + "/vellion.ini";
+  if (inv->action == Action::kCheckZone) return CheckZone(inv->file, inv->zone, out, err);
+  if (inv->action == Action::kCheckConfig) return CheckConfig(ini, out);
   const uint16_t port = ReadReloadPort(ini);
   if (port == 0) {
     err << "vellctl: the server is not running: " << ini

@@ -17,15 +17,26 @@ namespace vell::ctl {
 
 // Exit statuses.
 constexpr int kExitSent = 0;
+constexpr int kExitClean = 0;
 constexpr int kExitNoServer = 1;  // not running, did not take the command, or ignores it
+constexpr int kExitFindings = 1;  // a check found lines read otherwise than written
 constexpr int kExitUsage = 2;
+
+enum class Action {
+  kSend,         // a command for the server
+  kCheckZone,    // read a zone file as the server would
+  kCheckConfig,  // read vellion.ini as the server would
+};
 
 // The command line, read.
 struct Invocation {
   bool help = false;
+  Action action = Action::kSend;
   std::string home;           // empty: the directory of the executable
   std::string text;           // the datagram to send
   bool zone_command = false;  // reload and unload, which MASTERDIR turns off
+  std::string file;           // check-zone: the zone file
+  std::string zone;           // check-zone: the zone, when named
 };
 
 // nullopt and a message in error for a command line that is not one.
@@ -45,6 +56,10 @@ enum class Delivery {
 // refusal. error describes kFailed.
 Delivery SendCommand(uint16_t port, const std::string& text, std::chrono::milliseconds wait,
                      std::string& error);
+
+// The checks: findings on out, one per line, then a summary; exit status.
+int CheckZone(const std::string& file, const std::string& zone, std::ostream& out, std::ostream& err);
+int CheckConfig(const std::string& ini, std::ostream& out);
 
 // The whole program: reads the command line, sends, reports on out (what
 // was sent) or err (why not); returns the exit status.

@@ -51,6 +51,13 @@ void BlankGroupMarks(std::string& line) {
   ForGroupMarks(line, [&](size_t i) { line[i] = ' '; });
 }
 
+// Tells a listening checker what the reader does with the current line.
+void Note(const LineRules& rules, const LineState& state, const std::string& effect) {
+  if (rules.note) rules.note(state.line_number, state.text, effect);
+}
+
+std::string Quoted(const std::string& word) { return "\"" + word + "\""; }
+
 std::string Uncommented(const std::string& raw) {
   std::string line = CutAt(raw, ';');
   TabsToBlanks(line);
@@ -159,37 +166,44 @@ bool TakeClassAndTTL(std::string& line, const LineRules& rules, const LineState&
   return PassClass(word, line);
 }
 
-int32_t TakeNumber(std::string& rest) { return CheckedInt32(LeadingNumber(NextToken(rest))); }
+// How a number field reads its word.
+enum class NumberForm {
+  kPlain,      // the leading number: "12abc" is 12, "abc" is 0
+  kTimer,      // SOA timers may be written with units, like TTLs
+  kMagnitude,  // MX and SRV numbers: sign and fraction dropped; 16 bits kept
+};
 
-// SOA timers may be written with units, like TTLs.
-int32_t TakeTimer(std::string& rest) {
+int32_t TakeNumber(std::string& rest, NumberForm form, const LineRules& rules, const LineState& state) {
   const std::string word = NextToken(rest);
-  return CheckedInt32(TtlSeconds(word).value_or(LeadingNumber(word)));
-}
-
-// MX and SRV numbers: sign and fraction dropped.
-int32_t TakeMagnitude(std::string& rest) {
-  return CheckedInt32(std::trunc(std::fabs(LeadingNumber(NextToken(rest)))));
+  const std::optional<double> timer = form == NumberForm::kTimer ? TtlSeconds(word) : std::nullopt;
+  double value = timer.value_or(LeadingNumber(word));
+  if (form == NumberForm::kMagnitude) value = std::trunc(std::fabs(value));
+  const int32_t number = CheckedInt32(value);
+  const int32_t served = form == NumberForm::kMagnitude ? number & 0xFFFF : number;
+  if (!timer && word != std::to_string(served))
+    Note(rules, state, Quoted(word) + " reads as " + std::to_string(served));
+  return number;
 }
 
 // The line may stop before the refresh, retry, expire or minimum, and then
 // adds no record; the values read before stay known to the zone.
-bool ReadSoa(std::string& rest, LineState& state, ErrorSink& sink, std::string& data) {
+bool ReadSoa(std::string& rest, const LineRules& rules, LineState& state, ErrorSink& sink,
+             std::string& data) {
   SoaData soa;
   soa.primary = TakeSoaName(rest, state);
   soa.mailbox = TakeSoaName(rest, state);
-  soa.serial = TakeNumber(rest);
+  soa.serial = TakeNumber(rest, NumberForm::kPlain, rules, state);
   state.zone.serial = soa.serial;
   const std::pair<int32_t*, std::optional<int32_t>*> later[] = {{&soa.refresh, &state.zone.refresh},
                                                                 {&soa.retry, &state.zone.retry},
                                                                 {&soa.expire, &state.zone.expire}};
   for (const auto& [field, fact] : later) {
     if (rest.empty()) return false;
-    *field = TakeTimer(rest);
+    *field = TakeNumber(rest, NumberForm::kTimer, rules, state);
     *fact = *field;
   }
   if (rest.empty()) return false;
-  soa.minimum = TakeTimer(rest);
+  soa.minimum = TakeNumber(rest, NumberForm::kTimer, rules, state);
   state.default_ttl = soa.minimum;
   data = MakeSoaData(sink, soa);
   return true;
@@ -204,12 +218,18 @@ struct RecordFields {
 
 // Type and data from the rest of the line; false when the type is not
 // stored or the data makes no record.
-bool ReadTypeAndData(const std::string& type, std::string& rest, LineState& state, ErrorSink& sink,
-                     RecordFields& rec) {
+bool ReadTypeAndData(const std::string& type, std::string& rest, const LineRules& rules, LineState& state,
+                     ErrorSink& sink, RecordFields& rec) {
   if (type == "A") {
     rec.RecType = kTypeA;
     rec.Data = IPToData(rest);
-    return rec.Data != std::string(4, '\0');
+    const std::string read = DataToIP(rec.Data);
+    if (read == "0.0.0.0") {
+      Note(rules, state, "address " + Quoted(rest) + " reads as 0.0.0.0: line skipped");
+      return false;
+    }
+    if (read != rest) Note(rules, state, "address " + Quoted(rest) + " reads as " + read);
+    return true;
   }
   if (type == "NS" || type == "CNAME" || type == "PTR") {
     rec.RecType = type == "NS" ? kTypeNS : type == "CNAME" ? kTypeCNAME : kTypePTR;
@@ -224,19 +244,21 @@ bool ReadTypeAndData(const std::string& type, std::string& rest, LineState& stat
   }
   if (type == "SOA") {
     rec.RecType = kTypeSOA;
-    return ReadSoa(rest, state, sink, rec.Data);
+    if (ReadSoa(rest, rules, state, sink, rec.Data)) return true;
+    Note(rules, state, "SOA stops before its minimum: no SOA record");
+    return false;
   }
   if (type == "MX") {
     rec.RecType = kTypeMX;
-    const int32_t preference = TakeMagnitude(rest);
+    const int32_t preference = TakeNumber(rest, NumberForm::kMagnitude, rules, state);
     rec.Data = MakeInt(preference) + TakeZoneName(rest, state);
     return true;
   }
   if (type == "SRV") {
     rec.RecType = kTypeSRV;
-    const int32_t priority = TakeMagnitude(rest);
-    const int32_t weight = TakeMagnitude(rest);
-    const int32_t port = TakeMagnitude(rest);
+    const int32_t priority = TakeNumber(rest, NumberForm::kMagnitude, rules, state);
+    const int32_t weight = TakeNumber(rest, NumberForm::kMagnitude, rules, state);
+    const int32_t port = TakeNumber(rest, NumberForm::kMagnitude, rules, state);
     rec.Data = MakeInt(priority) + MakeInt(weight) + MakeInt(port) + TakeZoneName(rest, state);
     return true;
   }
@@ -246,22 +268,86 @@ bool ReadTypeAndData(const std::string& type, std::string& rest, LineState& stat
     return true;
   }
   rec.RecType = TypeFromText(type);
-  if (!IsStoredType(rec.RecType) || HoldsNames(rec.RecType)) return false;
+  if (rec.RecType == 0) {
+    Note(rules, state, "unknown type " + Quoted(type) + ": line skipped");
+    return false;
+  }
+  if (!IsStoredType(rec.RecType) || HoldsNames(rec.RecType)) {
+    Note(rules, state, "type " + type + " cannot be written here: line skipped");
+    return false;
+  }
   auto data = OpaqueDataFromText(sink, rec.RecType, rest, state.origin.value_or(std::string()));
-  if (data) rec.Data = std::move(*data);
-  return data.has_value();
+  if (!data) {
+    Note(rules, state, "no valid " + type + " data: line skipped");
+    return false;
+  }
+  rec.Data = std::move(*data);
+  return true;
 }
 
 // $TTL and $ORIGIN (in a zone file) change how later lines read; other
 // directives ($INCLUDE, $GENERATE) are skipped.
-void ReadDirective(std::string line, LineState& state) {
+void ReadDirective(std::string line, const LineRules& rules, LineState& state) {
   const std::string directive = UpperCase(NextToken(line));
   const std::string value = NextToken(line);
   if (directive == "$TTL") {
-    if (const auto seconds = TtlSeconds(value)) state.ttl_directive = CheckedInt32(*seconds);
+    if (const auto seconds = TtlSeconds(value)) {
+      state.ttl_directive = CheckedInt32(*seconds);
+    } else {
+      Note(rules, state, "no TTL in " + Quoted(value) + ": line skipped");
+    }
   } else if (directive == "$ORIGIN" && state.origin && !value.empty()) {
     state.origin = QualifyName(*state.origin, value);
+  } else {
+    Note(rules, state, "directive not supported: line skipped");
   }
+}
+
+// The line as read (see ReadRecordLines); counts the lines it joins to it.
+// False when the file ends before its parentheses close.
+bool CleanLine(std::istream& in, const std::string& raw, std::string& line, int& joined) {
+  line = Uncommented(raw);
+  std::string next;
+  for (int open = OpenGroups(line); open > 0; open += OpenGroups(next)) {
+    if (!ReadRawLine(in, next)) return false;
+    ++joined;
+    next = Uncommented(next);
+    line += ' ';
+    line += next;
+  }
+  BlankGroupMarks(line);
+  line.erase(line.find_last_not_of(' ') + 1);
+  return true;
+}
+
+// The record a cleaned, non-empty line describes, or nullptr when it
+// describes none.
+RecordPtr ParseRecordLine(std::string line, const LineRules& rules, LineState& state, const Clock& clock,
+                          ErrorSink& sink) {
+  if (rules.origin && !state.origin) state.origin = rules.origin;
+  if (line[0] == '$') {
+    ReadDirective(std::move(line), rules, state);
+    return nullptr;
+  }
+  if (!TakeOwner(line, state)) {
+    Note(rules, state, "no owner named on this line or before it: line skipped");
+    return nullptr;
+  }
+  if (state.owner.starts_with('*')) state.zone.wildcard_owner = true;
+  std::string type;
+  std::optional<int32_t> ttl;
+  if (!TakeClassAndTTL(line, rules, state, type, ttl)) {
+    Note(rules, state,
+         type == "CH" ? "class CH is not served: line skipped" : "no type and data: line skipped");
+    return nullptr;
+  }
+  if (ttl) ttl = CheckedInt32(*ttl - rules.ttl_age);
+  RecordFields rec;
+  rec.Name = state.owner;
+  if (!ReadTypeAndData(type, line, rules, state, sink, rec)) return nullptr;
+  if (!ttl)
+    return MakeRecordWithoutTTL(rules.lifetime, std::move(rec.Name), rec.RecType, std::move(rec.Data));
+  return MakeRecord(clock, rules.lifetime, std::move(rec.Name), rec.RecType, std::move(rec.Data), *ttl);
 }
 
 }  // namespace
@@ -272,39 +358,30 @@ bool ReadRawLine(std::istream& in, std::string& line) {
   return true;
 }
 
-bool CleanLine(std::istream& in, const std::string& raw, std::string& line) {
-  line = Uncommented(raw);
-  std::string next;
-  for (int open = OpenGroups(line); open > 0; open += OpenGroups(next)) {
-    if (!ReadRawLine(in, next)) return false;
-    next = Uncommented(next);
-    line += ' ';
-    line += next;
+void ReadRecordLines(std::istream& in, const LineRules& rules, LineState& state, const Clock& clock,
+                     ErrorSink& sink, std::vector<RecordPtr>& out,
+                     const std::function<void(const std::string&)>& raw_line) {
+  std::string raw;
+  std::string line;
+  int next_line = 1;
+  while (ReadRawLine(in, raw)) {
+    if (raw_line) raw_line(raw);
+    state.line_number = next_line++;
+    if (!CleanLine(in, raw, line, next_line)) {
+      state.text = Trim(Uncommented(raw));
+      Note(rules, state, "\"(\" is never closed: the rest of the file is not read");
+      return;
+    }
+    if (line.empty()) continue;
+    if (rules.note) state.text = Trim(line);
+    try {
+      if (RecordPtr rec = ParseRecordLine(std::move(line), rules, state, clock, sink))
+        out.push_back(std::move(rec));
+    } catch (...) {
+      Note(rules, state, "a number out of range: reading stops here");
+      throw;
+    }
   }
-  BlankGroupMarks(line);
-  line.erase(line.find_last_not_of(' ') + 1);
-  return true;
-}
-
-RecordPtr ParseRecordLine(std::string line, const LineRules& rules, LineState& state, const Clock& clock,
-                          ErrorSink& sink) {
-  if (rules.origin && !state.origin) state.origin = rules.origin;
-  if (line[0] == '$') {
-    ReadDirective(std::move(line), state);
-    return nullptr;
-  }
-  if (!TakeOwner(line, state)) return nullptr;
-  if (state.owner.starts_with('*')) state.zone.wildcard_owner = true;
-  std::string type;
-  std::optional<int32_t> ttl;
-  if (!TakeClassAndTTL(line, rules, state, type, ttl)) return nullptr;
-  if (ttl) ttl = CheckedInt32(*ttl - rules.ttl_age);
-  RecordFields rec;
-  rec.Name = state.owner;
-  if (!ReadTypeAndData(type, line, state, sink, rec)) return nullptr;
-  if (!ttl)
-    return MakeRecordWithoutTTL(rules.lifetime, std::move(rec.Name), rec.RecType, std::move(rec.Data));
-  return MakeRecord(clock, rules.lifetime, std::move(rec.Name), rec.RecType, std::move(rec.Data), *ttl);
 }
 
 }  // namespace vell

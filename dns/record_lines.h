@@ -5,9 +5,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <istream>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/clock.h"
 #include "core/error_report.h"
@@ -18,12 +20,10 @@ namespace vell {
 // The next line without its line end; false at the end of the file.
 bool ReadRawLine(std::istream& in, std::string& line);
 
-// raw with its comment cut off, tabs as blanks and trailing blanks removed
-// (leading blanks stay: they mean "same owner"). A line that opens more
-// parentheses than it closes is joined with the following lines until all
-// are closed; the parentheses then read as blanks. False when the file ends
-// before that; the pending line is then dropped.
-bool CleanLine(std::istream& in, const std::string& raw, std::string& line);
+// What the reader does with a line it does not take as written: the number
+// of the line where the record starts, the line as cleaned, and the effect.
+// Checkers listen; the server does not.
+using LineNote = std::function<void(int line, const std::string& text, const std::string& effect)>;
 
 // Where record files part from zone files; a zone file takes the defaults
 // and its zone as origin.
@@ -38,6 +38,7 @@ struct LineRules {
   Lifetime lifetime = Lifetime::kPermanent;
   // Seconds taken off every TTL: the age of a saved cache.
   double ttl_age = 0;
+  LineNote note;
 };
 
 // What the lines read so far tell their zone. Each SOA value is kept as soon
@@ -57,12 +58,20 @@ struct LineState {
   std::optional<int32_t> ttl_directive;  // the last $TTL: it outranks the SOA minimum
   std::optional<std::string> origin;     // the last $ORIGIN in a zone file
   ZoneFacts zone;
+  int line_number = 0;  // where the current record starts
+  std::string text;     // the current record's cleaned line, kept only for a note
 };
 
-// The record a cleaned, non-empty line describes, or nullptr when it
-// describes none. A directive line ($TTL, $ORIGIN; others are skipped)
-// changes state instead. A TTL or number that does not fit 32 bits throws.
-RecordPtr ParseRecordLine(std::string line, const LineRules& rules, LineState& state, const Clock& clock,
-                          ErrorSink& sink);
+// Reads the records of a file into out, in file order. Comments are cut off,
+// tabs read as blanks and trailing blanks are dropped (leading blanks stay:
+// they mean "same owner"). A line that opens more parentheses than it closes
+// is joined with the following lines until all are closed; the parentheses
+// then read as blanks; when the file ends before that, the pending lines are
+// dropped. A directive line ($TTL, $ORIGIN; others are skipped) changes how
+// later lines read. raw_line sees every line as written, before it is read.
+// A TTL or number that does not fit 32 bits throws; out keeps what was read.
+void ReadRecordLines(std::istream& in, const LineRules& rules, LineState& state, const Clock& clock,
+                     ErrorSink& sink, std::vector<RecordPtr>& out,
+                     const std::function<void(const std::string&)>& raw_line = {});
 
 }  // namespace vell

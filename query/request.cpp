@@ -16,20 +16,11 @@ namespace vell {
 
 namespace {
 
-// DNSRECURSION: "<all>", "<none>", or a plain text prefix of the client
-// address that ends at its first "*" ("192.168.*"); an empty pattern admits
-// everyone.
-bool PrefixAdmits(const std::string& pattern, const std::string& ip) {
-  if (pattern == "<none>") return false;
-  const size_t p = std::min(pattern.find('*'), pattern.size());
-  return ip.substr(0, p) == pattern.substr(0, p);
-}
-
 bool MayRecurse(const QueryContext& ctx, const std::string& ip) {
   const std::string& pattern = ctx.settings.DNSRECURSION;
   const auto& local = ctx.LocalIPs;
   return pattern == "<all>" || ip == "127.0.0.1" ||
-         std::find(local.begin(), local.end(), ip) != local.end() || PrefixAdmits(pattern, ip);
+         std::find(local.begin(), local.end(), ip) != local.end() || RecursionPrefixAdmits(pattern, ip);
 }
 
 // The address of the client that asked; nullptr for a sub-request.

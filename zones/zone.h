@@ -2,11 +2,13 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "core/clock.h"
+#include "dns/record_data.h"
 #include "dns/record_list.h"
 
 namespace vell {
@@ -36,5 +38,14 @@ class clZone {
 };
 
 using ZonePtr = std::shared_ptr<clZone>;
+
+// Index of the SOA among the records owned by name, if the name has one.
+inline std::optional<size_t> FindSoa(const clZone& zone, const std::string& name) {
+  const size_t count = zone.Records.size();
+  for (size_t i = zone.FindRec(name); i < count && zone.Records[i]->Name == name; ++i) {
+    if (zone.Records[i]->RecType == kTypeSOA) return i;
+  }
+  return std::nullopt;
+}
 
 }  // namespace vell

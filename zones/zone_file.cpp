@@ -1,4 +1,6 @@
 // Loading one zone from its file in the data directory.
+#include "zones/zone_file.h"
+
 #include <filesystem>
 #include <fstream>
 #include <vector>
@@ -42,24 +44,21 @@ void TakeFacts(const ZoneFacts& facts, clZone& zone) {
   zone.HasWildcards = facts.wildcard_owner;
 }
 
-void ReadZoneFile(std::istream& in, clZone& zone, const Clock& clock, ErrorSink& sink) {
+}  // namespace
+
+void ReadZoneFile(std::istream& in, clZone& zone, const Clock& clock, ErrorSink& sink, const LineNote& note) {
   LineRules rules;
   rules.origin = zone.Name;
+  rules.note = note;
   LineState state;
   std::vector<RecordPtr> records;
-  std::string raw;
-  while (ReadRawLine(in, raw)) {
-    ApplyControlComment(raw, zone);
-    std::string line;
-    if (!CleanLine(in, raw, line)) break;
-    if (line.empty()) continue;
-    if (RecordPtr rec = ParseRecordLine(std::move(line), rules, state, clock, sink)) {
-      records.push_back(std::move(rec));
-    }
-  }
+  ReadRecordLines(in, rules, state, clock, sink, records,
+                  [&zone](const std::string& raw) { ApplyControlComment(raw, zone); });
   TakeFacts(state.zone, zone);
   zone.AddRecs(std::move(records));
 }
+
+namespace {
 
 ZonePtr NewZone(const std::string& name, double ttl, DateTime file_time, DateTime now) {
   auto zone = std::make_shared<clZone>();

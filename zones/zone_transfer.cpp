@@ -47,15 +47,6 @@ void AppendRecord(ErrorSink& sink, std::string& msg, const clDNSRecord& record) 
 
 void SetAnCount(std::string& msg, int32_t count) { msg.replace(header::kAnCount, 2, MakeInt(count)); }
 
-// Index of the SOA among the records owned by the apex name, if the name has one.
-std::optional<size_t> FindSoa(const clZone& zone, const std::string& name) {
-  const size_t count = zone.Records.size();
-  for (size_t i = zone.FindRec(name); i < count && zone.Records[i]->Name == name; ++i) {
-    if (zone.Records[i]->RecType == kTypeSOA) return i;
-  }
-  return std::nullopt;
-}
-
 // Sends positions 0..N of the transfer: the SOA first and last, every other
 // record once in the zone's order.
 class TransferWriter {

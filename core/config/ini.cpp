@@ -7,6 +7,7 @@
 #include <map>
 #include <utility>
 
+#include "core/config/ini_parts.h"
 #include "core/ip.h"
 #include "core/platform/atomic_file.h"
 #include "core/text.h"
@@ -113,18 +114,19 @@ const std::map<std::string, Handler>& Handlers() {
   return table;
 }
 
+}  // namespace
+
+bool IsIniKey(const std::string& key) { return Handlers().count(key) > 0; }
+
 void ApplyLine(Settings& s, const std::string& line) {
   const size_t colon = line.find(':');
   const std::string key = UpperCase(Trim(line.substr(0, colon)));
   const std::string raw = colon == std::string::npos ? "" : Trim(line.substr(colon + 1));
   const std::string u = UpperCase(raw);
   const auto handler = Handlers().find(key);
-  // Unknown keys, "ReloadPort:" among them, are ignored.
   if (handler != Handlers().end()) handler->second(s, Value{raw, u});
 }
 
-// CR LF, a lone LF and a lone CR all end a line; the empty lines this makes
-// of CR LF have an empty key and are ignored.
 std::vector<std::string> SplitLines(const std::string& text) {
   std::vector<std::string> lines(1);
   for (char c : text) {
@@ -190,8 +192,6 @@ std::string ReadWhole(const std::string& path) {
   return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-// The lines of old_text, as written, that new_text no longer holds; blank
-// lines and the reload port (new at every start) aside.
 std::vector<std::string> LostLines(const std::string& old_text, const std::string& new_text) {
   const std::vector<std::string> kept = SplitLines(new_text);
   std::vector<std::string> lost;
@@ -202,8 +202,6 @@ std::vector<std::string> LostLines(const std::string& old_text, const std::strin
   }
   return lost;
 }
-
-}  // namespace
 
 void LoadINI(Settings& s, const IniContext& ctx) {
   s = Settings{};

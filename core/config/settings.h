@@ -1,12 +1,22 @@
 // Every setting of the server, named after its key in vellion.ini.
 #pragma once
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "core/config/dhcp_config.h"
 
 namespace vell {
+
+// DNSRECURSION beyond "<all>": "<none>", or a plain text prefix of the
+// client address that ends at its first "*" ("192.168.*"); an empty pattern
+// admits everyone.
+inline bool RecursionPrefixAdmits(const std::string& pattern, const std::string& ip) {
+  if (pattern == "<none>") return false;
+  const size_t p = std::min(pattern.find('*'), pattern.size());
+  return ip.substr(0, p) == pattern.substr(0, p);
+}
 
 struct Settings {
   std::string NAME;
