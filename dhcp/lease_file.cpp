@@ -81,10 +81,20 @@ void LeaseStore::SaveIfChanged() {
 
 void LeaseStore::Load() {
   Trap(env_.errors, "modDHCP Load", [&] {
+    // The DHCP sockets open before the first tick reads the file: leases
+    // given in between are newer than the file and must not be forgotten,
+    // or their addresses would be handed out again. The file's leases of
+    // their addresses, names and clients give way to them.
+    std::vector<clLease> given = std::move(table_);
     table_.clear();
     std::ifstream in(env_.Path(kLeaseFileName), std::ios::binary);
     if (in) table_ = ReadLeaseFile({std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()});
-    changed_ = false;
+    for (clLease& lease : given) {
+      Remove(lease.IPaddr, lease.ClientName);
+      while (FindClient(lease.ClientID) != nullptr) RemoveClient(lease.ClientID);
+      table_.push_back(std::move(lease));
+    }
+    changed_ = !given.empty();
   });
 }
 
