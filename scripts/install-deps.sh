@@ -12,7 +12,7 @@ if [ "${1:-}" != build ] && [ "${1:-}" != package ]; then
     clang libclang-rt-14-dev clang-format clang-tidy
     libgtest-dev libgmock-dev libbenchmark-dev
     python3-pytest python3-dnspython bind9-dnsutils nsd bind9 knot dnsperf
-    busybox isc-dhcp-client python3-scapy iproute2
+    busybox isc-dhcp-client python3-scapy iproute2 zonemaster-cli
   )
 fi
 

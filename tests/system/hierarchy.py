@@ -11,6 +11,7 @@ import time
 
 import dns.message
 import dns.query
+import dns.rcode
 import dns.rrset
 
 SOA = "@ SOA ns.tld. admin.tld. 1 3600 600 86400 300\n"
@@ -182,34 +183,42 @@ def _nsd_conf(directory, ip, port, zones):
 
 
 def _ready(ip, port, zone):
+    """Waits until NSD answers for zone (it answers SERVFAIL while loading)."""
     query = dns.message.make_query(zone, "SOA")
     for _ in range(50):
         try:
-            dns.query.udp(query, ip, port=port, timeout=0.2)
-            return
+            if dns.query.udp(query, ip, port=port, timeout=0.2).rcode() == dns.rcode.NOERROR:
+                return
         except (dns.exception.Timeout, OSError):
-            time.sleep(0.1)
-    raise RuntimeError(f"NSD on {ip}:{port} did not answer")
+            pass
+        time.sleep(0.1)
+    raise RuntimeError(f"NSD on {ip}:{port} did not load {zone}")
 
 
 class Hierarchy:
-    """One NSD process per server address of SERVERS."""
+    """One NSD process per server address of servers (run through prefix,
+    `ip netns exec NAME`, to serve in a namespace)."""
 
-    def __init__(self, directory, port):
+    def __init__(self, directory, port, servers=None, prefix=()):
+        servers = servers or SERVERS
         self.port = port
         self.procs = []
-        for ip, zones in SERVERS.items():
+        for ip, zones in servers.items():
             d = os.path.join(directory, ip)
             os.makedirs(d)
             for zone, records in zones.items():
                 with open(os.path.join(d, zone + "zone"), "w") as f:
-                    f.write(f"$ORIGIN {zone}\n$TTL 3600\n" + SOA + records)
+                    f.write(f"$ORIGIN {zone}\n$TTL 3600\n" + ("" if " SOA " in records else SOA) + records)
             with open(os.path.join(d, "nsd.conf"), "w") as f:
                 f.write(_nsd_conf(d, ip, port, zones))
-            self.procs.append(subprocess.Popen(["nsd", "-d", "-c", os.path.join(d, "nsd.conf")],
+            self.procs.append(subprocess.Popen([*prefix, "nsd", "-d", "-c", os.path.join(d, "nsd.conf")],
                                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
-        for ip, zones in SERVERS.items():
-            _ready(ip, port, next(iter(zones)))
+        try:
+            for ip, zones in servers.items():
+                _ready(ip, port, next(iter(zones)))
+        except RuntimeError:
+            self.stop()
+            raise
 
     def stop(self):
         """Stops every NSD process, the forked servers included."""
