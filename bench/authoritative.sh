@@ -34,24 +34,7 @@ spawn_nsd 5402 "$zone"
 nsd_pid=$!
 
 # Knot, one UDP worker.
-mkdir -p "$work/knot/db"
-cat >"$work/knot/knot.conf" <<CONF
-server:
-  listen: 127.0.0.1@5403
-  rundir: "$work/knot"
-  udp-workers: 1
-  tcp-workers: 1
-  background-workers: 1
-database:
-  storage: "$work/knot/db"
-log:
-  - target: stderr
-    any: error
-zone:
-  - domain: bench.test
-    file: "$zone"
-CONF
-spawn taskset -c 0 knotd -c "$work/knot/knot.conf"
+spawn_knot 5403 "$zone"
 knot_pid=$!
 
 wait_udp 5401 host1.bench.test

@@ -110,3 +110,29 @@ zone:
 CONF
   spawn taskset -c 0 nsd -d -c "$work/nsd/nsd.conf"
 }
+
+# spawn_knot PORT ZONEFILE [ACL_ADDRESS]: Knot with one worker of each kind
+# on core 0, serving bench.test from ZONEFILE; with ACL_ADDRESS, that
+# address may transfer the zone. Its pid is in $!.
+spawn_knot() {
+  mkdir -p "$work/knot/db"
+  {
+    cat <<CONF
+server:
+  listen: 127.0.0.1@$1
+  rundir: "$work/knot"
+  udp-workers: 1
+  tcp-workers: 1
+  background-workers: 1
+database:
+  storage: "$work/knot/db"
+log:
+  - target: stderr
+    any: error
+CONF
+    [ -z "${3:-}" ] || printf 'acl:\n  - id: local\n    address: %s\n    action: transfer\n' "$3"
+    printf 'zone:\n  - domain: bench.test\n    file: "%s"\n' "$2"
+    [ -z "${3:-}" ] || printf '    acl: local\n'
+  } >"$work/knot/knot.conf"
+  spawn taskset -c 0 knotd -c "$work/knot/knot.conf"
+}

@@ -25,29 +25,7 @@ spawn taskset -c 0 "$vell" -n --home "$work/vell" --dns-port 5411
 
 spawn_nsd 5412 "$zone" "provide-xfr: 127.0.0.1 NOKEY"
 
-mkdir -p "$work/knot/db"
-cat >"$work/knot/knot.conf" <<CONF
-server:
-  listen: 127.0.0.1@5413
-  rundir: "$work/knot"
-  udp-workers: 1
-  tcp-workers: 1
-  background-workers: 1
-database:
-  storage: "$work/knot/db"
-log:
-  - target: stderr
-    any: error
-acl:
-  - id: local
-    address: 127.0.0.1
-    action: transfer
-zone:
-  - domain: bench.test
-    file: "$zone"
-    acl: local
-CONF
-spawn taskset -c 0 knotd -c "$work/knot/knot.conf"
+spawn_knot 5413 "$zone" 127.0.0.1
 
 for port in 5411 5412 5413; do wait_udp "$port" ns1.bench.test; done
 
