@@ -48,7 +48,7 @@ class Lookup {
     if (!exists) {
       const Wildcard wildcard = zone_.HasWildcards ? AddWildcards() : Wildcard::kNone;
       if (wildcard == Wildcard::kAnswered) return;
-      if (wildcard == Wildcard::kNone && !HasNamesBelow()) {
+      if (wildcard == Wildcard::kNone && !zone_.HasNamesBelow(name_)) {
         answer_.RCode = header::kRCodeNameError;
         if (RDFlag == Recursion::kDesired || Quickie == LookupKind::kQuick) return;
       }
@@ -144,13 +144,6 @@ class Lookup {
   // resolvers that nothing exists below it). The records are sorted by
   // name as text, so names below this one are spread out: a scan, paid
   // only for names that would otherwise not exist.
-  bool HasNamesBelow() const {
-    const std::string below = "." + name_;
-    const auto& items = records_.items();
-    return std::any_of(items.begin(), items.end(),
-                       [&](const RecordPtr& r) { return r->Name.ends_with(below); });
-  }
-
   void AddSoa() {
     for (size_t i = zone_.FindRec(zone_.Name); records_.NameAt(i, zone_.Name); ++i) {
       if (records_[i]->RecType == kTypeSOA) {

@@ -93,7 +93,7 @@ void clDNSAuthData::ExpireZone(clZone& zone) {
   Trap(env_.errors, "clDNSAuthData ExpireZone", [&] {
     env_.log.AddLine(0, "Zone has expired: " + zone.Name);
     WriteFileAtomically(env_.Path("data") + "/" + ZoneFileName(zone.Name), HeaderLines(zone));
-    zone.Records.clear();
+    zone.ClearRecs();
   });
 }
 
@@ -102,7 +102,7 @@ bool clDNSAuthData::GotZTransfer(const std::string& ZName, const std::vector<Rec
   if (i == kNotFound || Records.empty()) return false;
   return Trap(env_.errors, "clDNSAuthData GotZTransfer", [&] {
     clZone& zone = *zones_[i];
-    zone.Records.clear();
+    zone.ClearRecs();
     const clDNSRecord& soa = *Records.front();
     std::string text = HeaderLines(zone) + SoaLine(soa);
     for (size_t r = 1; r < Records.size(); ++r) {

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "core/clock.h"
@@ -32,9 +33,33 @@ class clZone {
 
   // First record of that owner, or kNotFound.
   size_t FindRec(std::string_view name) const { return Records.Find(name); }
-  void AddRec(RecordPtr record) { Records.Insert(std::move(record)); }
+  void AddRec(RecordPtr record) {
+    NoteAncestors(record->Name);
+    Records.Insert(std::move(record));
+  }
   // Records in order of arrival; the same result as AddRec one by one.
-  void AddRecs(std::vector<RecordPtr> records) { Records.InsertMany(std::move(records)); }
+  void AddRecs(std::vector<RecordPtr> records) {
+    for (const RecordPtr& record : records) NoteAncestors(record->Name);
+    Records.InsertMany(std::move(records));
+  }
+  void ClearRecs() {
+    Records.clear();
+    ancestors_.clear();
+  }
+  // Whether a record's owner lies below name: an empty non-terminal, when
+  // name owns no record itself.
+  bool HasNamesBelow(const std::string& name) const { return ancestors_.contains(name); }
+
+ private:
+  // Every name above owner, from its parent up. When one is known, those
+  // above it are too.
+  void NoteAncestors(const std::string& owner) {
+    for (size_t dot = owner.find('.'); dot != std::string::npos && dot + 1 < owner.size();
+         dot = owner.find('.', dot + 1)) {
+      if (!ancestors_.insert(owner.substr(dot + 1)).second) return;
+    }
+  }
+  std::unordered_set<std::string> ancestors_;
 };
 
 using ZonePtr = std::shared_ptr<clZone>;

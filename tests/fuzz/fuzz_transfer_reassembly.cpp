@@ -48,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return z;
   }();
   if (size == 0) return 0;
-  zone->Records.clear();
+  zone->ClearRecs();
   client.Que("example.com.");  // empty: transferred at once
   client.OnConnect();
   const std::string stream(reinterpret_cast<const char*>(data + 1), size - 1);

@@ -99,7 +99,7 @@ TEST_F(SecondaryTest, TransferSplitAnywhereIsStoredAndNotified) {
                                            Rec("t.sec.test.", 16, Octets({2, 'h', 'i'})) +
                                            Rec("x.other.test.", 5, Wire("www.sec.test.")) + kSoa);
   for (size_t cut = 1; cut < stream.size(); cut += 7) {
-    zone->Records.clear();
+    zone->ClearRecs();
     sender.requests.clear();
     client.Que("sec.test.");
     client.OnConnect();
