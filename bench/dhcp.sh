@@ -62,7 +62,7 @@ run() {
 mkdir -p "$work/vell"
 printf '%s\r\n' "StartMini: YES" \
   "DHCP: 198.18.0.1 lan $from $to 255.255.0.0 0.0.0.0 3600" >"$work/vell/vellion.ini"
-spawn ip netns exec "$srv" taskset -c 0 "$vell" -n --home "$work/vell"
+spawn ip netns exec "$srv" taskset -c 0 "$vell" -n --home "$work/vell" --console off
 SERVER_PID=$!
 run vellmain lan
 

@@ -21,7 +21,7 @@ python3 bench/make_zone.py "$records" >"$zone"
 mkdir -p "$work/vell/data"
 { echo '; NotSecure'; cat "$zone"; } >"$work/vell/data/bench.test.dns"
 printf 'StartMini: YES\r\nDNSBind: 127.0.0.1\r\nLogDetail: NO\r\n' >"$work/vell/vellion.ini"
-spawn taskset -c 0 "$vell" -n --home "$work/vell" --dns-port 5411
+spawn taskset -c 0 "$vell" -n --home "$work/vell" --dns-port 5411 --console off
 
 spawn_nsd 5412 "$zone" "provide-xfr: 127.0.0.1 NOKEY"
 

@@ -23,6 +23,7 @@ class LogWindow {
  public:
   explicit LogWindow(std::function<void(const std::string&)> sink) : sink_(std::move(sink)) {}
   void Add(const std::string& line);
+  void Clear() { lines_.clear(); }
   const std::deque<std::string>& ListDNS() const { return lines_; }
 
  private:

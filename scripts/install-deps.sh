@@ -5,7 +5,7 @@
 # calls apt when a package is missing.
 set -euo pipefail
 
-packages=(cmake ninja-build g++)
+packages=(cmake ninja-build g++ libmicrohttpd-dev)
 [ "${1:-}" = build ] || packages+=(dpkg-dev)
 if [ "${1:-}" != build ] && [ "${1:-}" != package ]; then
   packages+=(
@@ -13,7 +13,10 @@ if [ "${1:-}" != build ] && [ "${1:-}" != package ]; then
     libgtest-dev libgmock-dev libbenchmark-dev
     python3-pytest python3-dnspython bind9-dnsutils nsd bind9 knot dnsperf
     busybox isc-dhcp-client python3-scapy iproute2 zonemaster-cli
+    chromium
   )
+  # A Node.js from outside Debian brings its own npm and conflicts with Debian's.
+  command -v npm >/dev/null || packages+=(npm)
 fi
 
 missing=()
@@ -26,4 +29,9 @@ if [ ${#missing[@]} -gt 0 ]; then
   [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
   $sudo_cmd apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq "${missing[@]}"
+fi
+
+# The browser test's driver, pinned in tests/browser/package-lock.json.
+if [ "${1:-}" != build ] && [ "${1:-}" != package ] && [ ! -d "$(dirname "$0")/../tests/browser/node_modules/playwright-core" ]; then
+  (cd "$(dirname "$0")/../tests/browser" && npm ci --no-audit --no-fund)
 fi

@@ -8,5 +8,6 @@ scripts/build-demo.sh
 rm -rf run/demo
 mkdir -p run
 cp -r demo run/demo
-echo "serving the demo zones on 127.0.0.1 port ${DNS_PORT:-5353}; logs in run/demo/logs/"
+echo "serving the demo zones on 127.0.0.1 port ${DNS_PORT:-5353}; logs in run/demo/logs/;"
+echo "the operator console's address (with its access token) follows as \"Console: http://...\""
 exec build-demo/vellmain -n --home run/demo --dns-port "${DNS_PORT:-5353}"

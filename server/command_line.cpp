@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "core/ip.h"
 #include "core/text.h"
 
 namespace vell {
@@ -25,6 +26,19 @@ uint16_t* PortOption(const std::string& name, Ports& ports) {
   if (name == "--dhcp-port") return &ports.dhcp;
   if (name == "--dhcp-client-port") return &ports.dhcp_client;
   return nullptr;
+}
+
+// "off", or a dotted IPv4 address, a colon and a port.
+bool ParseConsole(const std::string& text, CommandLine& cl) {
+  if (text == "off") {
+    cl.console = false;
+    return true;
+  }
+  const size_t colon = text.rfind(':');
+  if (colon == std::string::npos || CleanIP(text.substr(0, colon)) != text.substr(0, colon)) return false;
+  cl.console = true;
+  cl.console_address = text.substr(0, colon);
+  return ParsePort(text.substr(colon + 1), cl.console_port);
 }
 
 }  // namespace
@@ -61,6 +75,11 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
     const std::string& value = args[++i];
     if (arg == "--home") {
       cl.home = value;
+    } else if (arg == "--console") {
+      if (!ParseConsole(value, cl)) {
+        error = "bad value for --console (ADDR:PORT or off): " + value;
+        return std::nullopt;
+      }
     } else if (uint16_t* port = PortOption(arg, cl.ports)) {
       if (!ParsePort(value, *port)) {
         error = "bad port for " + arg;
@@ -79,7 +98,7 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
 
 std::string Usage() {
   return "usage: vellmain [-n | -u] [--home DIR] [--dns-port N] [--peer-port N]\n"
-         "                [--dhcp-port N] [--dhcp-client-port N]\n"
+         "                [--dhcp-port N] [--dhcp-client-port N] [--console ADDR:PORT | off]\n"
          "       vellmain --help | --version\n"
          "\n"
          "  -n                     run the server in the foreground until SIGTERM or SIGINT\n"
@@ -92,6 +111,9 @@ std::string Usage() {
          "                         and notifies (default 53)\n"
          "  --dhcp-port N          DHCP server port (default 67)\n"
          "  --dhcp-client-port N   DHCP client port (default 68)\n"
+         "  --console ADDR:PORT    operator console in the browser (default 127.0.0.1:5380;\n"
+         "                         its URL with the access token is printed at start);\n"
+         "                         --console off: no console\n"
          "  -h, --help             print this help\n"
          "  --version              print the version\n";
 }

@@ -1,6 +1,6 @@
 // The command line: "-n" (start), "-u" (uninstall) or nothing, plus the
 // options of this platform (--home, --dns-port, --peer-port, --dhcp-port,
-// --dhcp-client-port) and --help / -h and --version.
+// --dhcp-client-port, --console) and --help / -h and --version.
 #pragma once
 
 #include <optional>
@@ -17,6 +17,10 @@ struct CommandLine {
   bool version = false;
   std::string home;  // empty: the directory of the executable
   Ports ports;
+  // The operator console: --console ADDR:PORT, or --console off.
+  bool console = true;
+  std::string console_address = "127.0.0.1";
+  uint16_t console_port = 5380;
   // The options as given, for a service unit to repeat.
   std::vector<std::string> options;
 };

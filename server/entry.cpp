@@ -14,6 +14,7 @@
 #include "core/platform/kv_store.h"
 #include "core/platform/service_control.h"
 #include "server/command_line.h"
+#include "server/console_run.h"
 #include "server/context.h"
 #include "server/server.h"
 
@@ -47,6 +48,12 @@ ServiceControl MakeServiceControl(const Context& ctx, const CommandLine& cl, Com
   return ServiceControl(EnvOr("VELLION_UNIT_DIR", "/etc/systemd/system"), runner, exec,
                         {vellctl, "--home", ctx.home, "reload"});
 }
+
+// Where the operator's root-hints command fetches named.root from; the
+// environment can name another command (tests, sites without curl).
+constexpr char kGetRootCommand[] =
+    "curl -fsS --max-time 30 -o named.root.new https://www.internic.net/domain/named.root"
+    " && mv named.root.new named.root";
 
 class SystemctlRunner final : public CommandRunner {
  public:
@@ -104,10 +111,15 @@ void RunUntilSignal(EventLoop& loop, const std::function<void()>& start, const s
 
 // "-n" in the foreground unless service mode is set; "-u" uninstalls;
 // service mode runs the server as the service.
-void Run(Context& ctx, const CommandLine& cl, ServiceControl& service, frmAlpha& form) {
+void Run(Context& ctx, const CommandLine& cl, ServiceControl& service, frmAlpha& form, ConsoleRun& console) {
   if (cl.command == "-n" && !ctx.settings.NTSERVICE) {
     RunUntilSignal(
-        ctx.loop, [&] { form.Begin(); }, [&] { form.QueryUnload(0); });
+        ctx.loop,
+        [&] {
+          form.Begin();
+          console.Open();
+        },
+        [&] { form.QueryUnload(0); });
     return;
   }
   if (cl.command == "-u") {
@@ -117,7 +129,12 @@ void Run(Context& ctx, const CommandLine& cl, ServiceControl& service, frmAlpha&
   if (!ctx.settings.NTSERVICE) return;
   NameService(service, ctx.settings);
   RunUntilSignal(
-      ctx.loop, [&] { form.ServiceStart(); }, [&] { form.ServiceStop(); });
+      ctx.loop,
+      [&] {
+        form.ServiceStart();
+        console.Open();
+      },
+      [&] { form.ServiceStop(); });
 }
 
 }  // namespace
@@ -145,7 +162,7 @@ int Main(const std::vector<std::string>& args) {
   }
 
   SystemClock clock;
-  StderrMessageBoxes boxes;
+  ConsoleMessageBoxes boxes(clock);
   EventLoop loop;
   Context ctx(clock, home, boxes, loop);
   ctx.ports = cl->ports;
@@ -160,13 +177,15 @@ int Main(const std::vector<std::string>& args) {
     std::fflush(stdout);
   });
   ctx.log.window = &window;
+  ConsoleRun console(ctx, server, service, boxes, cl->console ? cl->console_address : "", cl->console_port,
+                     EnvOr("VELLION_GETROOT", kGetRootCommand));
 
   Trap(ctx.errors, "modMain Main", [&] {
     // Linux has service control, so it counts as the NT family.
     ctx.state.IsNT = true;
     ctx.LocalIPs = FindLocalIPs();
     ctx.LoadSettings();
-    Run(ctx, *cl, service, server.form);
+    Run(ctx, *cl, service, server.form, console);
   });
   return 0;
 }

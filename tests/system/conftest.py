@@ -128,7 +128,11 @@ def start(home):
         if ini is not None:
             write_ini(where, ini)
         port = port or free_port()
-        server = Server(where, ["--home", where, "--dns-port", str(port)] + (args or []), env, binary, prefix)
+        # Several servers run at once in some tests: the console only where asked for.
+        args = list(args or [])
+        if "--console" not in args:
+            args += ["--console", "off"]
+        server = Server(where, ["--home", where, "--dns-port", str(port)] + args, env, binary, prefix)
         server.port = port
         servers.append(server)
         return server
