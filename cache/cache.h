@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/env.h"
+#include "core/limit_notice.h"
 #include "dhcp/lease.h"
 #include "dns/answer.h"
 #include "dns/record_list.h"
@@ -69,6 +70,9 @@ class clDNSCache {
   // data is in the way.
   bool CRemRec(const std::string& name, int32_t type);
 
+  // Over CACHERECORDS, the learnt records closest to expiry go, down to
+  // nine tenths of the bound so that the next ones need no sweep (bound.cpp).
+  void Bound();
   // Reads a record file (record_file.cpp); false when it cannot be opened
   // or, for learnt records, its age cannot be told.
   bool LoadFile(const std::string& path, bool permanent);
@@ -77,7 +81,8 @@ class clDNSCache {
   // Live DHCP leases answer before any stored record.
   const std::vector<clLease>& leases_;
   SortedRecords records_;
-  size_t purge_cursor_ = 0;  // 1-based position of the next record to examine; 0 = start over
+  size_t purge_cursor_ = 0;
+  LimitNotice full_{env_.clock, env_.log};  // 1-based position of the next record to examine; 0 = start over
 };
 
 }  // namespace vell

@@ -25,7 +25,10 @@ bool FileAge(const std::string& path, DateTime now, double& age) {
 
 }  // namespace
 
-void clDNSCache::LoadCache() { LoadFile(env_.Path(kCacheFileName), false); }
+void clDNSCache::LoadCache() {
+  LoadFile(env_.Path(kCacheFileName), false);
+  Bound();
+}
 
 bool clDNSCache::LoadFile(const std::string& path, bool permanent) {
   LineRules rules;

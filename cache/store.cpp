@@ -22,6 +22,7 @@ void clDNSCache::CacheAdd(clDNSAnswer& answer) {
     }
     StorePositive(answer);
   });
+  Bound();
 }
 
 void clDNSCache::StoreNegative(const clDNSAnswer& answer) {

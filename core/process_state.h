@@ -21,7 +21,6 @@ struct ProcessState {
   std::array<bool, 4> WindowOpen{};
   double RequestCount = 0;
   std::array<int, 60> PerSecond{};
-  bool QueryViaWSDNS2 = false;
   // The status-bar panels of the main window, 1..3 (index 0 unused).
   std::array<std::string, 4> StatusPanel{};
 

@@ -1,8 +1,7 @@
 // What query processing works with: the base facilities, the machine's
 // addresses, the authoritative data and the cache to answer from, where
 // messages leave, the transfer client's SOA check, and the query layer's
-// own state (the active requests, the outgoing query identifiers and the
-// TCP connection handlers).
+// own state (the active requests and the TCP connection handlers).
 #pragma once
 
 #include <functional>
@@ -12,7 +11,7 @@
 
 #include "cache/cache.h"
 #include "core/env.h"
-#include "query/query_ids.h"
+#include "query/outgoing_ids.h"
 #include "query/request_queue.h"
 #include "query/sender.h"
 #include "query/soa_check.h"
@@ -24,7 +23,8 @@ namespace vell {
 struct QueryContext {
   QueryContext(
       Env& env, const std::vector<std::string>& local_ips, clDNSAuthData& auth_data, clDNSCache& cache,
-      std::mt19937& random, DnsSender& sender, SoaCheck& soa_check, std::function<void()> activity = [] {})
+      std::mt19937& random, OutgoingIds& query_ids, DnsSender& sender, SoaCheck& soa_check,
+      std::function<void()> activity = [] {})
       : env(env),
         clock(env.clock),
         settings(env.settings),
@@ -35,9 +35,10 @@ struct QueryContext {
         AuthData(auth_data),
         Cache(cache),
         Random(random),
+        QueryIds(query_ids),
         sender(sender),
         soa_check(soa_check),
-        TCPcon(*this, std::move(activity)) {}
+        TCPcon(*this, env.clock, env.log, std::move(activity)) {}
   QueryContext(const QueryContext&) = delete;
   QueryContext& operator=(const QueryContext&) = delete;
 
@@ -54,12 +55,12 @@ struct QueryContext {
   clDNSAuthData& AuthData;
   clDNSCache& Cache;
   std::mt19937& Random;
+  // Identifiers of the queries sent to other servers.
+  OutgoingIds& QueryIds;
   DnsSender& sender;
   SoaCheck& soa_check;
   // The requests being answered.
   RequestQueue Requests{*this};
-  // Identifiers of the queries sent to other servers.
-  QueryIdCounter QueryIds;
   // The TCP connection handlers; activity on them shows in the tray.
   TcpHandlers TCPcon;
 };

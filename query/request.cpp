@@ -66,6 +66,10 @@ void clDNSRequest::ProcRequest() {
         if (Take(auth, false)) continue;
         return;
       }
+      if (!Answer->RA && !ctx_.AuthData.Serves(LookupName)) {
+        Refuse();
+        return;
+      }
       const auto cached = ctx_.Cache.Ask(LookupName, Request.type, rd, LookupKind::kFull);
       if (!cached->Section2.empty() || cached->RCode != header::kRCodeNoError || cached->AA) {
         if (Take(cached, true)) continue;
@@ -101,6 +105,14 @@ bool clDNSRequest::Take(const std::shared_ptr<clDNSAnswer>& found, bool clear_aa
   if (found->RCode == header::kRCodeNoError && !found->Section2.empty() && RedoCNAME()) return true;
   SendReply();
   return false;
+}
+
+void clDNSRequest::Refuse() {
+  // A client without recursion learns nothing from the cache: an upward
+  // referral would show what it holds and turn a small query into a large
+  // answer. What the zones gave so far (a CNAME into a foreign name) stays.
+  if (Answer->Section2.empty()) Answer->RCode = header::kRCodeRefused;
+  SendReply();
 }
 
 void clDNSRequest::EndWithoutServers() {

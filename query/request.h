@@ -101,6 +101,9 @@ class clDNSRequest {
   bool Take(const std::shared_ptr<clDNSAnswer>& found, bool clear_aa);
   // No name server to ask: server failure unless answers were collected.
   void EndWithoutServers();
+  // A name outside the zones for a client without recursion: REFUSED
+  // unless answers were collected.
+  void Refuse();
 
   // Starting points of recursion (name_servers.cpp).
   void StartForwarding();

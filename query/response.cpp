@@ -67,21 +67,16 @@ bool Take(QueryContext& ctx, const std::string& ip, Message m, clDNSAnswer& answ
   return m.cut == Cut::kNone;
 }
 
-void Match(QueryContext& ctx, const std::shared_ptr<clDNSAnswer>& answer) {
-  // Matching is by identifier only; the sender's address is not compared.
+// The request whose outgoing query the answer's identifier belongs to.
+RequestPtr Waiting(QueryContext& ctx, const clDNSAnswer& answer) {
   for (const RequestPtr& request : ctx.Requests.Active()) {
     if (request->State != RequestState::kWaitingForServer) continue;
     const auto& out = request->OpenRqOut;
-    if (std::any_of(out.begin(), out.end(), [&](const clDNSRequestOut& o) { return o.Id == answer->Id; })) {
-      // Held by a copy: the collection may change while it works.
-      const RequestPtr waiting = request;  // NOLINT(performance-unnecessary-copy-initialization)
-      waiting->ProcAnswer(answer);
-      return;
+    if (std::any_of(out.begin(), out.end(), [&](const clDNSRequestOut& o) { return o.Id == answer.Id; })) {
+      return request;
     }
   }
-  // It may answer the transfer client's SOA check; anything else is dropped
-  // without a word.
-  ctx.soa_check.Offer(*answer);
+  return nullptr;
 }
 
 void Receive(QueryContext& ctx, const std::string& ip, const std::string& msg) {
@@ -105,14 +100,22 @@ void Receive(QueryContext& ctx, const std::string& ip, const std::string& msg) {
         2, "Reply from " + ip + " about " + OpCodeN(head.OpCode()) + ": Ignored - No matching requests.");
     return;
   }
-  if (Take(ctx, ip, DecodeMessage(ctx.errors, msg), *answer)) {
-    if (!ctx.settings.SPOOFSECURE) ctx.Cache.CacheAdd(*answer);
-  } else {
+  const bool whole = Take(ctx, ip, DecodeMessage(ctx.errors, msg), *answer);
+  if (!whole) {
     // Not cached, but still delivered with what was read.
     answer->TC = true;
     ctx.log.AddLine(2, "-> Incomplete...");
   }
-  Match(ctx, answer);
+  // Held by a copy: the collection may change while it works.
+  const RequestPtr waiting = Waiting(ctx, *answer);
+  if (!waiting) {
+    // It may answer the transfer client's SOA check; anything else is
+    // dropped without a word, and never cached: nobody asked for it.
+    ctx.soa_check.Offer(*answer);
+    return;
+  }
+  if (whole && !ctx.settings.SPOOFSECURE) ctx.Cache.CacheAdd(*answer);
+  waiting->ProcAnswer(answer);
 }
 
 }  // namespace

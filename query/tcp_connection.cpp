@@ -47,6 +47,7 @@ ctlZT::~ctlZT() { ctx_.env.loop.RemoveTimer(timer_); }
 void ctlZT::Accept(TcpSocket& listener, int request_id) {
   Trap(ctx_.errors, "ctlZT Accept", [&] {
     ConID = ++connections_;
+    last_active_ = ctx_.Now();
     buffer_.clear();
     Busy = true;
     idle_ = kIdleSeconds;
@@ -66,6 +67,7 @@ void ctlZT::DataArrival(const std::string& data) {
   Trap(ctx_.errors, "ctlZT DataArrival", [&] {
     buffer_ += data;
     idle_ = kIdleSeconds;
+    last_active_ = ctx_.Now();
     ip_ = socket_->RemoteHostIP();
     ctx_.TCPcon.Activity();
     size_t pos = 0;
@@ -145,6 +147,7 @@ void ctlZT::NotImplemented(const std::string& msg, const std::string& topic) {
 void ctlZT::SendAnswer(const std::string& msg) {
   Trap(ctx_.errors, "ctlZT SendAnswer", [&] {
     idle_ = kIdleSeconds;
+    last_active_ = ctx_.Now();
     if (!Backlogged()) SendMessage(msg);
   });
 }
@@ -170,7 +173,9 @@ bool ctlZT::Flush() {
 }
 
 bool ctlZT::Backlogged() {
-  if (socket_->PendingOutput() <= kMaxPendingOutput) return false;
+  const auto limit = static_cast<size_t>(std::max(0, ctx_.settings.TCPBUFFER));
+  if (socket_->PendingOutput() <= limit) return false;
+  ctx_.TCPcon.backlog_notice.Hit(std::to_string(limit) + " octets waiting for " + ip_ + " (TCP); closed");
   Free();
   return true;
 }
@@ -202,11 +207,27 @@ void ctlZT::Free() {
 }
 
 void TcpHandlers::Accept(TcpSocket& listener, int request_id) {
+  MakeRoom(listener.RemoteHostIP(), ctx_.settings.TCPPERADDRESS, per_address_notice_);
+  MakeRoom("", ctx_.settings.TCPCONNECTIONS, total_notice_);
   for (const auto& handler : TCPcon) {
     if (!handler->Busy) return handler->Accept(listener, request_id);
   }
   TCPcon.push_back(std::make_unique<ctlZT>(ctx_, connections_));
   TCPcon.back()->Accept(listener, request_id);
+}
+
+void TcpHandlers::MakeRoom(const std::string& ip, int limit, LimitNotice& notice) {
+  int open = 0;
+  ctlZT* idlest = nullptr;
+  for (const auto& handler : TCPcon) {
+    if (!handler->Busy || (!ip.empty() && handler->RemoteIP() != ip)) continue;
+    ++open;
+    if (idlest == nullptr || handler->LastActive() < idlest->LastActive()) idlest = handler.get();
+  }
+  if (idlest == nullptr || open < std::max(1, limit)) return;
+  notice.Hit(std::to_string(limit) + " TCP connections" + (ip.empty() ? "" : " from " + ip) +
+             "; the one idle longest closed");
+  idlest->Close();
 }
 
 void TcpHandlers::SendAnswer(int32_t con_id, const std::string& msg) {

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "core/clock.h"
+#include "core/limit_notice.h"
 #include "core/platform/socket.h"
 #include "dns/message.h"
 #include "zones/transfer_sink.h"
@@ -15,12 +17,6 @@
 namespace vell {
 
 struct QueryContext;
-
-// Octets a connection may still have waiting to be written when it asks for
-// more. One transfer is queued whole, however large, so that it leaves in
-// order without blocking the loop; but a peer that stopped reading is not
-// given a second one behind it (nor an answer): its connection is closed.
-constexpr size_t kMaxPendingOutput = 64 * 1024;
 
 class ctlZT final : public TransferSink {
  public:
@@ -45,6 +41,11 @@ class ctlZT final : public TransferSink {
   void TimerTick();
   int16_t IdleAllowance() const { return idle_; }
   const TcpSocket& Socket() const { return *socket_; }
+  const std::string& RemoteIP() const { return ip_; }
+  // When the peer last sent, or was sent, something.
+  DateTime LastActive() const { return last_active_; }
+  // Ends the connection to make room for another.
+  void Close() { Free(); }
 
   // Sends msg with its length prefix (while a transfer is written, once a
   // batch is full); false after a send error (logged).
@@ -57,7 +58,10 @@ class ctlZT final : public TransferSink {
   void Incomplete();
   // Writes what SendMessage has gathered; false after a send error (logged).
   bool Flush();
-  // True (after closing) when the peer has not read what it was sent.
+  // True (after closing) when the peer has not read what it was sent: more
+  // than TCPBUFFER octets wait. One transfer is queued whole, however large,
+  // so that it leaves in order without blocking the loop; but a peer that
+  // stopped reading is not given a second one behind it (nor an answer).
   bool Backlogged();
   void OnError(int number, const std::string& text);
   void OnPeerClose();
@@ -72,15 +76,22 @@ class ctlZT final : public TransferSink {
   bool batching_ = false;  // a transfer is being written
   std::string ip_;
   int16_t idle_ = 0;  // seconds the connection may stay idle
+  DateTime last_active_ = 0;
 };
 
 class TcpHandlers {
  public:
-  TcpHandlers(QueryContext& ctx, std::function<void()> activity)
-      : ctx_(ctx), activity_(std::move(activity)) {}
+  TcpHandlers(QueryContext& ctx, const Clock& clock, EventLog& log, std::function<void()> activity)
+      : backlog_notice(clock, log),
+        ctx_(ctx),
+        activity_(std::move(activity)),
+        per_address_notice_(clock, log),
+        total_notice_(clock, log) {}
 
   // The first free handler takes the connection; with none free a new one
-  // is added. Handlers are never destroyed while the server runs.
+  // is added. Handlers are never destroyed while the server runs. At
+  // TCPPERADDRESS connections from the requester, or TCPCONNECTIONS in all,
+  // the one idle longest (of that address, or of all) is closed first.
   void Accept(TcpSocket& listener, int request_id);
   // Routes a reply to the busy handler with that ConID; dropped when the
   // connection is gone.
@@ -89,11 +100,18 @@ class TcpHandlers {
   void Activity() const { activity_(); }
 
   std::vector<std::unique_ptr<ctlZT>> TCPcon;
+  LimitNotice backlog_notice;
 
  private:
+  // Closes the busy connection idle longest among those from ip (every
+  // one when ip is empty) when there are limit of them or more.
+  void MakeRoom(const std::string& ip, int limit, LimitNotice& notice);
+
   QueryContext& ctx_;
   std::function<void()> activity_;
   int32_t connections_ = 0;
+  LimitNotice per_address_notice_;
+  LimitNotice total_notice_;
 };
 
 }  // namespace vell

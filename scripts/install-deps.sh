@@ -14,6 +14,7 @@ if [ "${1:-}" != build ] && [ "${1:-}" != package ]; then
     python3-pytest python3-dnspython bind9-dnsutils nsd bind9 knot dnsperf
     busybox isc-dhcp-client python3-scapy iproute2 zonemaster-cli
     chromium
+    systemd  # systemd-analyze checks the units' lock-down
   )
   # A Node.js from outside Debian brings its own npm and conflicts with Debian's.
   command -v npm >/dev/null || packages+=(npm)

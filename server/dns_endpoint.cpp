@@ -16,11 +16,8 @@ bool IsResponse(const std::string& msg) {
 
 }  // namespace
 
-DnsEndpoint::DnsEndpoint(Context& ctx, InboundHandler& inbound)
-    : ctx_(ctx), inbound_(inbound), WSDNS2(ctx.loop) {
-  WSDNS2.OnDataArrival = [this](const Datagram& d) { OnWSDNS2(d); };
-  WSDNS2.OnError = [this](int n, const std::string& t) { OnSocketError("MAIN-WS2 Error", n, t); };
-}
+DnsEndpoint::DnsEndpoint(Context& ctx, InboundHandler& inbound, OutgoingIds& ids)
+    : ctx_(ctx), inbound_(inbound), pool_(ctx, inbound, ids) {}
 
 bool DnsEndpoint::Open(const std::string& address) {
   auto socket = std::make_unique<UdpSocket>(ctx_.loop);
@@ -34,70 +31,41 @@ bool DnsEndpoint::Open(const std::string& address) {
   // queue keeps other clients' queries from being crowded out meanwhile.
   socket->SetReceiveBuffer(kServiceReceiveBuffer);
   socket->OnDataArrival = [this](const Datagram& d) { OnWSDNS(d); };
-  socket->OnError = [this](int n, const std::string& t) { OnSocketError("MAIN-WS Error", n, t); };
+  socket->OnError = [this](int n, const std::string& t) { OnSocketError(n, t); };
   // A reply that could not leave fails SendAnswer, even when it left with a
   // batch after SendAnswer had returned.
   socket->OnSendError = [this](int n, const std::string& t) {
     Trap(ctx_.errors, "frmAlpha SendAnswer", [&] { throw SocketError(n, t); });
   };
   WSDNS = std::move(socket);
+  pool_.Open();
   return true;
 }
 
 void DnsEndpoint::OnWSDNS(const Datagram& d) {
   Trap(ctx_.errors, "frmAlpha WSDNS", [&] {
     if (!ctx_.state.ServerRunning || d.data.size() <= header::kSize) return;
+    // Our own queries never leave from here, so a response here answers
+    // nothing of ours.
+    if (IsResponse(d.data)) return;
     ctx_.tray.DoTray(1);
     if (ctx_.blocks.Blocked(d.host, "Request from ")) return;
     if (inbound_.FloodBlocked(d.host)) return;
-    if (IsResponse(d.data)) {
-      inbound_.ProcDNSAnswer(d.host, d.data);
-    } else {
-      inbound_.ProcDNSRequest(d.host, d.port, d.data);
-    }
+    inbound_.ProcDNSRequest(d.host, d.port, d.data);
   });
 }
 
-void DnsEndpoint::OnWSDNS2(const Datagram& d) {
-  Trap(
-      ctx_.errors, "frmAlpha WSDNS2",
-      [&] {
-        if (!ctx_.state.ServerRunning) return;
-        ctx_.tray.DoTray(1);
-        // Only responses to our own queries come back here.
-        if (d.data.size() >= header::kSize && IsResponse(d.data)) inbound_.ProcDNSAnswer(d.host, d.data);
-      },
-      "WS-State" + NumText(WSDNS2.State()));
-}
-
-void DnsEndpoint::OnSocketError(const char* prefix, int number, const std::string& text) {
+void DnsEndpoint::OnSocketError(int number, const std::string& text) {
   // A reset on a UDP socket only tells of an earlier datagram refused by its
   // destination.
   if (number == kWsaConnReset) return;
-  ctx_.log.AddLine(0, prefix + NumText(number) + " " + text);
+  ctx_.log.AddLine(0, "MAIN-WS Error" + NumText(number) + " " + text);
 }
 
 void DnsEndpoint::SendRequest(const std::string& ip, const std::string& msg) {
-  if (!ctx_.state.QueryViaWSDNS2 && WSDNS) {
-    try {
-      WSDNS->SendTo(ip, ctx_.ports.peer, msg);
-      ctx_.tray.DoTray(1);
-      return;
-    } catch (const SocketError& e) {
-      if (ctx_.settings.DNSBIND.empty() || e.Number() != kWsaHostUnreach) {
-        ctx_.log.AddLine(0, "XR-WS Error" + NumText(e.Number()) + " " + e.what());
-        return;
-      }
-    }
-  }
-  SendFromWSDNS2(ip, msg);
-}
-
-void DnsEndpoint::SendFromWSDNS2(const std::string& ip, const std::string& msg) {
   try {
-    WSDNS2.SendTo(ip, ctx_.ports.peer, msg);
+    pool_.Send(ip, msg);
     ctx_.tray.DoTray(1);
-    ctx_.state.QueryViaWSDNS2 = true;
   } catch (const SocketError& e) {
     ctx_.log.AddLine(0, "SR-WS Error" + NumText(e.Number()) + " " + e.what());
   }

@@ -1,8 +1,6 @@
-// DNS over UDP: the service socket WSDNS, which takes queries and responses
-// and sends replies, and WSDNS2, the alternative socket for outgoing queries
-// (used when the service is bound to the loopback address or after the
-// service socket could not reach a host). Every DNS datagram that leaves
-// the process leaves here.
+// DNS over UDP: the service socket WSDNS, which takes queries and sends
+// replies, and the pool of sockets the server's own queries leave from.
+// Every DNS datagram that leaves the process leaves here.
 #pragma once
 
 #include <memory>
@@ -13,32 +11,33 @@
 #include "server/block_list.h"
 #include "server/context.h"
 #include "server/inbound.h"
+#include "server/outgoing_pool.h"
 
 namespace vell {
 
 class DnsEndpoint final : public DnsSender {
  public:
-  DnsEndpoint(Context& ctx, InboundHandler& inbound);
+  DnsEndpoint(Context& ctx, InboundHandler& inbound, OutgoingIds& ids);
 
-  // Binds the service socket; false when the port or address is taken.
+  // Binds the service socket and opens the outgoing pool; false when the
+  // port or address is taken.
   bool Open(const std::string& address);
   void Close() { WSDNS.reset(); }
   // The port the service socket is bound to (0 while closed).
   uint16_t Port() const { return WSDNS ? WSDNS->LocalPort() : 0; }
+  const OutgoingPool& Pool() const { return pool_; }
 
   void SendRequest(const std::string& ip, const std::string& msg) override;
   void SendAnswer(const std::string& ip, long port, const std::string& msg) override;
 
  private:
   void OnWSDNS(const Datagram& d);
-  void OnWSDNS2(const Datagram& d);
-  void OnSocketError(const char* prefix, int number, const std::string& text);
-  void SendFromWSDNS2(const std::string& ip, const std::string& msg);
+  void OnSocketError(int number, const std::string& text);
 
   Context& ctx_;
   InboundHandler& inbound_;
   std::unique_ptr<UdpSocket> WSDNS;
-  UdpSocket WSDNS2;
+  OutgoingPool pool_;
 };
 
 }  // namespace vell

@@ -12,8 +12,8 @@
 namespace vell {
 
 struct Endpoints {
-  Endpoints(Context& ctx, InboundHandler& inbound)
-      : dns(ctx, inbound), tcp(ctx, inbound), dhcp(ctx, inbound), reload(ctx, inbound) {}
+  Endpoints(Context& ctx, InboundHandler& inbound, OutgoingIds& ids)
+      : dns(ctx, inbound, ids), tcp(ctx, inbound), dhcp(ctx, inbound), reload(ctx, inbound) {}
 
   DnsEndpoint dns;
   TcpListener tcp;

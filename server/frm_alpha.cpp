@@ -92,7 +92,6 @@ void frmAlpha::StartServer() {
       return;
     }
     ctx_.log.AddLine(0, bind.empty() ? "DNS service started." : "DNS service started on " + bind);
-    st.QueryViaWSDNS2 = bind == "127.0.0.1";
     st.ServerRunning = true;
     SetStatus("Uptime...");
     ctx_.tray.DoTray(0);

@@ -15,9 +15,10 @@ namespace vell {
 struct Server {
   explicit Server(Context& ctx)
       : services(ctx, query, soa_check, dhcp),
-        endpoints(ctx, services),
+        ids(ctx.clock),
+        endpoints(ctx, services, ids),
         soa_check(ctx.loop, query, ctx.ports.peer),
-        query(ctx.env, ctx.LocalIPs, ctx.AuthData, ctx.Cache, ctx.Random, endpoints.dns, soa_check,
+        query(ctx.env, ctx.LocalIPs, ctx.AuthData, ctx.Cache, ctx.Random, ids, endpoints.dns, soa_check,
               [&ctx] { ctx.tray.DoTray(1); }),
         dhcp(ctx.env, ctx.DHCPLeases, endpoints.dhcp, ctx.ports.dhcp_client),
         form(ctx, services, endpoints) {}
@@ -26,6 +27,9 @@ struct Server {
 
   // Bound before query and dhcp exist and used only once events arrive.
   Services services;
+  // Shared by the outgoing sockets, which open and close queries, and the
+  // query layer, which draws their identifiers.
+  OutgoingIds ids;
   Endpoints endpoints;
   // The transfer client; bound to query before query exists, used only once
   // events arrive.

@@ -37,6 +37,8 @@ class clDNSAuthData {
   size_t ZoneFind(std::string_view name) const { return zones_.Find(name); }
   void UnloadZone(const std::string& name);
   const ZoneList& Zones() const { return zones_; }
+  // True when name lies in a zone held here (its delegations included).
+  bool Serves(std::string_view name) const;
 
   // The authoritative lookup; always a new answer.
   std::shared_ptr<clDNSAnswer> Ask(const std::string& ReqName, int32_t ReqType, Recursion RDFlag,

@@ -164,6 +164,8 @@ class Lookup {
 
 }  // namespace
 
+bool clDNSAuthData::Serves(std::string_view name) const { return SelectZone(zones_, name) != nullptr; }
+
 std::shared_ptr<clDNSAnswer> clDNSAuthData::Ask(const std::string& ReqName, int32_t ReqType, Recursion RDFlag,
                                                 LookupKind Quickie) {
   auto answer = std::make_shared<clDNSAnswer>();

@@ -17,8 +17,13 @@ constexpr char kZoneFileSuffix[] = ".dns";
 
 std::string ZoneFileName(const std::string& zone) {
   if (zone == ".") return kRootFile;
+  // Zone names come from outside (reload commands, transfers, file names of
+  // a master directory): a "/" would leave data/, a NUL would cut the path
+  // short, control characters have no place in a file name.
   std::string file = zone;
-  std::replace(file.begin(), file.end(), '/', '~');
+  std::replace_if(
+      file.begin(), file.end(),
+      [](char c) { return c == '/' || static_cast<unsigned char>(c) < 0x20 || c == '\x7F'; }, '~');
   return file + "dns";
 }
 

@@ -8,7 +8,8 @@
 namespace vell {
 
 // "example.com." -> "example.com.dns", "0/25.2.0.192.in-addr.arpa." ->
-// "0~25.2.0.192.in-addr.arpa.dns", "." -> "_root.dns".
+// "0~25.2.0.192.in-addr.arpa.dns", "." -> "_root.dns". NUL and control
+// characters become "~" as "/" does, so no name makes a path outside data/.
 std::string ZoneFileName(const std::string& zone);
 // The reverse, for a file name found in the data directory: "~" -> "/",
 // cut after the last dot, lower case, "_root." -> ".".

@@ -110,6 +110,14 @@ const std::map<std::string, Handler>& Handlers() {
       {"NOBLOCK", AppendIP(&Settings::NOBLOCK)},
       {"DHCP", [](Settings& s, const Value& v) { s.DHCP.push_back(DhcpOf(v.u)); }},
       {"DHCPALIAS", [](Settings& s, const Value& v) { s.DHCPALIAS.push_back(AliasOf(v.u)); }},
+      {"OUTGOINGRANGE", Int32(&Settings::OUTGOINGRANGE)},
+      {"OUTGOINGPORTFROM", Int32(&Settings::OUTGOINGPORTFROM)},
+      {"OUTGOINGPORTTO", Int32(&Settings::OUTGOINGPORTTO)},
+      {"TCPCONNECTIONS", Int32(&Settings::TCPCONNECTIONS)},
+      {"TCPPERADDRESS", Int32(&Settings::TCPPERADDRESS)},
+      {"TCPBUFFER", Int32(&Settings::TCPBUFFER)},
+      {"CACHERECORDS", Int32(&Settings::CACHERECORDS)},
+      {"OUTGOINGQUERIES", Int32(&Settings::OUTGOINGQUERIES)},
   };
   return table;
 }
@@ -181,6 +189,20 @@ std::string IniText(const Settings& s, uint16_t reload_port) {
                   " " + gateway + " " + NumText(d.TTL));
   }
   for (const auto& a : s.DHCPALIAS) add(true, "DHCPAlias: " + HWToHex(a.ClientID) + " " + a.Name);
+  // Settings of this platform are written only when they differ from
+  // their defaults.
+  const Settings defaults;
+  const auto add_changed = [&](const std::string& key, int Settings::*field) {
+    add(s.*field != defaults.*field, key + ":" + NumText(s.*field));
+  };
+  add_changed("OutgoingRange", &Settings::OUTGOINGRANGE);
+  add_changed("OutgoingPortFrom", &Settings::OUTGOINGPORTFROM);
+  add_changed("OutgoingPortTo", &Settings::OUTGOINGPORTTO);
+  add_changed("TCPConnections", &Settings::TCPCONNECTIONS);
+  add_changed("TCPPerAddress", &Settings::TCPPERADDRESS);
+  add_changed("TCPBuffer", &Settings::TCPBUFFER);
+  add_changed("CacheRecords", &Settings::CACHERECORDS);
+  add_changed("OutgoingQueries", &Settings::OUTGOINGQUERIES);
 
   std::string text;
   for (const auto& line : lines) text += line + "\r\n";

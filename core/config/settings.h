@@ -31,7 +31,9 @@ struct Settings {
   int MINTIMEOUT = 0;
   std::string PRIMARYIP;
   std::string DNSBIND;
-  std::string DNSRECURSION = "<all>";
+  // Recursion for this machine only until the operator opens it: a new
+  // server must not be an open resolver, usable for amplification.
+  std::string DNSRECURSION = "<none>";
   bool AUTOCNAME = false;
   bool ROUNDROBIN = false;
   bool NTSERVICE = false;
@@ -49,6 +51,22 @@ struct Settings {
   std::vector<std::string> NOBLOCK;
   std::vector<clDHCPif> DHCP;
   std::vector<clDHCPAlias> DHCPALIAS;
+  // The sockets outgoing queries leave from, and the range their ports are
+  // drawn from: Unbound's outgoing-range and outgoing-port-permit. Each
+  // socket holds a descriptor for the whole run, hence fewer than Unbound's
+  // 1024, which opens its sockets per query.
+  int OUTGOINGRANGE = 256;
+  int OUTGOINGPORTFROM = 1024;
+  int OUTGOINGPORTTO = 65535;
+  // Resource bounds, so that no client can exhaust memory or descriptors:
+  // TCP connections in all (BIND's tcp-clients) and from one address, the
+  // octets a TCP connection may have waiting to be sent, the cache's
+  // records, and the queries open to other servers at once.
+  int TCPCONNECTIONS = 150;
+  int TCPPERADDRESS = 10;
+  int TCPBUFFER = 65536;
+  int CACHERECORDS = 200000;
+  int OUTGOINGQUERIES = 1024;
   bool operator==(const Settings&) const = default;
 };
 

@@ -30,6 +30,18 @@ bool WriteAll(int fd, const std::string& contents) {
   return true;
 }
 
+// The rename is an entry of the directory: until the directory is on disk a
+// power loss can bring the old file back. A directory that cannot be opened
+// or synced leaves the new file in place all the same.
+void SyncDirectory(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  const int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  fsync(fd);
+  close(fd);
+}
+
 }  // namespace
 
 void WriteFileAtomically(const std::string& path, const std::string& contents) {
@@ -49,6 +61,7 @@ void WriteFileAtomically(const std::string& path, const std::string& contents) {
     unlink(temp.c_str());
     RaiseAccess(path, rename_errno);
   }
+  SyncDirectory(path);
 }
 
 }  // namespace vell

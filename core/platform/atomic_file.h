@@ -1,6 +1,8 @@
 // Data files are rewritten whole: the new text goes to a temporary file
-// beside the target, which is then renamed over it, so that a crash during a
-// write leaves the old file intact.
+// beside the target (path + ".tmp"), synced to disk, then renamed over it and
+// the directory synced, so that a crash or power loss during a write leaves
+// the old file or the new one, never a part. Readers never take a ".tmp"
+// file: what a crash left there is overwritten by the next write.
 #pragma once
 
 #include <string>

@@ -41,7 +41,7 @@ struct Server {
     home = pattern;
     ctx = std::make_unique<Context>(clock, home, boxes, loop);
     query = std::make_unique<QueryContext>(ctx->env, ctx->LocalIPs, ctx->AuthData, ctx->Cache, ctx->Random,
-                                           recorder, soa_check);
+                                           ids, recorder, soa_check);
     ctx->settings.DNSRECURSION = "10.*";
     auto zone = std::make_shared<clZone>();
     zone->Name = "example.com.";
@@ -82,6 +82,7 @@ struct Server {
   NoSoaCheck soa_check;
   std::string home;
   std::unique_ptr<Context> ctx;
+  OutgoingIds ids{clock};
   std::unique_ptr<QueryContext> query;
 };
 

@@ -30,7 +30,7 @@ struct Server {
     if (mkdtemp(home.data()) == nullptr) abort();
     ctx = std::make_unique<Context>(clock, home, boxes, loop);
     query = std::make_unique<QueryContext>(ctx->env, ctx->LocalIPs, ctx->AuthData, ctx->Cache, ctx->Random,
-                                           sender, soa_check);
+                                           ids, sender, soa_check);
     ctx->log.KeepLog = true;
   }
   ~Server() {
@@ -59,6 +59,7 @@ struct Server {
   NoSoaCheck soa_check;
   std::string home;
   std::unique_ptr<Context> ctx;
+  OutgoingIds ids{clock};
   std::unique_ptr<QueryContext> query;
   int32_t connections = 0;
 };

@@ -37,7 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string path;
   } home;
   static Context ctx{clock, home.path, boxes, loop};
-  static QueryContext query{ctx.env, ctx.LocalIPs, ctx.AuthData, ctx.Cache, ctx.Random, silent, none};
+  static OutgoingIds ids{clock};
+  static QueryContext query{ctx.env, ctx.LocalIPs, ctx.AuthData, ctx.Cache, ctx.Random, ids, silent, none};
   static ctlZTS client{loop, query, 53, std::unique_ptr<TransferLink>(new Silent)};
   static const ZonePtr zone = [] {
     auto z = std::make_shared<clZone>();

@@ -183,9 +183,9 @@ def test_ra_follows_the_recursion_setting(home, start):
     server = start_with_zones(start, home, ini=["DNSRecursion: <none>"])
     assert not ask(server, "www.example.com.", "A", source="127.0.0.2").flags & dns.flags.RA
     assert ask(server, "www.example.com.", "A", source="127.0.0.1").flags & dns.flags.RA
-    # Outside the setting a name in no zone gets what the zones know: nothing.
+    # Outside the setting a name in no zone is refused.
     reply = ask(server, "nowhere.test.", "A", source="127.0.0.2")
-    assert reply.rcode() == dns.rcode.NOERROR and not reply.answer and not reply.authority
+    assert reply.rcode() == dns.rcode.REFUSED and not reply.answer and not reply.authority
 
 
 def test_unsupported_queries_get_not_implemented_octet_exact(home, start):

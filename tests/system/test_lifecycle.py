@@ -52,7 +52,7 @@ def test_foreground_run_writes_defaults_logs_and_ends_on_sigterm(home, start):
     assert reload_port and int(reload_port.group(1)) > 0
     assert [lines[0]] + lines[2:6] + lines[7:-1] == [
         "HostsTTL: 3600",
-        "DNSRecursion: <all>",
+        "DNSRecursion: <none>",
         "ServiceName: vellion",
         "ServiceDesc: Vellion",
         "MaxActDNSReq: 100",

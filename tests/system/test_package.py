@@ -5,9 +5,11 @@ package lays out /var/lib/vellion."""
 import glob
 import gzip
 import os
+import re
 import shutil
 import subprocess
 
+import pytest
 from conftest import VELLMAIN
 
 PACKAGED = [
@@ -44,3 +46,12 @@ def test_package_holds_a_server_that_runs(home, start, tmp_path):
     assert server.wait_for("Loading DHCP Leases...")
     dig = ["dig", "+short", "@127.0.0.1", "-p", str(server.port), "www.pkg.test", "A"]
     assert subprocess.run(dig, capture_output=True, text=True, timeout=10).stdout == "192.0.2.8\n"
+
+
+def test_packaged_unit_is_locked_down():
+    unit = os.path.join(os.path.dirname(__file__), "..", "..", "packaging", "vellion.service")
+    if shutil.which("systemd-analyze") is None:
+        pytest.skip("no systemd-analyze")
+    report = subprocess.run(["systemd-analyze", "security", "--offline=true", unit],
+                            capture_output=True, text=True, timeout=30).stdout
+    assert re.search(r"Overall exposure level for vellion\.service: [0-9.]+ (SAFE|OK)", report), report

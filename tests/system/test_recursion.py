@@ -192,7 +192,7 @@ def forwarding(home):
         port = free_port()
         responders = [Responder(ip, port, answer, delay) for ip in addresses]
         made.extend(responders)
-        server = start_resolver(home, port, ["RecursionOut: YES"] + ["NS: " + ip for ip in addresses])
+        server = start_resolver(home, port, ["RecursionOut: YES", "DNSRecursion: 127.*"] + ["NS: " + ip for ip in addresses])
         made.append(server)
         return server, responders
 

@@ -1,5 +1,5 @@
 // Removing records: the expiry sweep's slices and cursor, clearing the
-// learnt cache, and forgetting a name server.
+// learnt cache, forgetting a name server, and the bound on the cache's size.
 #include <cstdio>
 
 #include "cache_fixture.h"
@@ -55,6 +55,25 @@ TEST_F(CachePurge, ClearCacheAndRemoveNSLeavePermanentRecords) {
   EXPECT_EQ(Cached(), ". 5 a.root., . 2 b.root., . 2 a.root., a.root. 1 192.0.2.1");
   cache.ClearCache();
   EXPECT_EQ(Cached(), ". 2 a.root.");
+}
+
+TEST_F(CachePurge, AtTheBoundTheRecordsClosestToExpiryGoAndPermanentOnesStay) {
+  t.ctx.settings.CACHERECORDS = 10;
+  t.ctx.log.KeepLog = true;
+  cache.AddRec(Rec("hint.", kTypeA, IPToData("192.0.2.1"), 1, true));
+  for (int ttl = 1; ttl <= 9; ++ttl) cache.AddRec(A("h" + std::to_string(ttl) + ".", "10.0.0.1", ttl * 100));
+  clDNSAnswer one_more = Response({A("new.", "10.0.0.2", 50)});
+  cache.CacheAdd(one_more);  // 11 records: down to 9, the two closest to expiry gone
+  EXPECT_EQ(Cached(),
+            "h2. 1 10.0.0.1, h3. 1 10.0.0.1, h4. 1 10.0.0.1, h5. 1 10.0.0.1, h6. 1 10.0.0.1, "
+            "h7. 1 10.0.0.1, h8. 1 10.0.0.1, h9. 1 10.0.0.1, hint. 1 192.0.2.1");
+  EXPECT_EQ(t.ctx.log.LogBuffer.back().substr(11),
+            "** Limit reached: 10 cache records; those closest to expiry removed");
+  // Below what the permanent records alone take: every learnt one goes.
+  t.ctx.settings.CACHERECORDS = 1;
+  cache.AddRec(Rec("hint2.", kTypeA, IPToData("192.0.2.2"), 1, true));
+  cache.CacheAdd(one_more);
+  EXPECT_EQ(Cached(), "hint. 1 192.0.2.1, hint2. 1 192.0.2.2");
 }
 
 }  // namespace

@@ -25,7 +25,7 @@ class IniWrite : public ::testing::Test {
 
 TEST_F(IniWrite, DefaultFileOnFirstStart) {
   EXPECT_EQ(Save(Load()),
-            "HostsTTL: 3600\r\nPrimaryIP: 192.168.1.7\r\nDNSRecursion: <all>\r\nServiceName: vellion\r\n"
+            "HostsTTL: 3600\r\nPrimaryIP: 192.168.1.7\r\nDNSRecursion: <none>\r\nServiceName: vellion\r\n"
             "ServiceDesc: Vellion\r\nMaxActDNSReq: 100\r\nReloadPort: 0\r\nBombLevel: 0\r\n");
   EXPECT_TRUE(errors.entries.empty());
 }

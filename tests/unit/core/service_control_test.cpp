@@ -1,7 +1,10 @@
 #include "core/platform/service_control.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 #include "temp_dir.h"
@@ -26,11 +29,14 @@ class Service : public ::testing::Test {
 TEST_F(Service, InstallWritesUnitAndEnablesIt) {
   ASSERT_TRUE(control.Install());
   EXPECT_EQ(control.UnitPath(), dir.File("vellion.service"));
-  EXPECT_EQ(
-      dir.Read("vellion.service"),
+  const std::string unit = dir.Read("vellion.service");
+  // A program directory that does not exist: no user is named.
+  EXPECT_TRUE(unit.starts_with(
       "[Unit]\nDescription=Vellion 100%%\n\n"
-      "[Service]\nExecStart=/opt/vell/vellmain --home \"/srv/my dns\" $$HOME \"a\\\"b\"\nType=simple\n\n"
-      "[Install]\nWantedBy=multi-user.target\n");
+      "[Service]\nExecStart=/opt/vell/vellmain --home \"/srv/my dns\" $$HOME \"a\\\"b\"\nType=simple\n"
+      "ReadWritePaths=\"/srv/my dns\"\nAmbientCapabilities=CAP_NET_BIND_SERVICE\n"))
+      << unit;
+  EXPECT_TRUE(unit.ends_with("\n\n[Install]\nWantedBy=multi-user.target\n")) << unit;
   EXPECT_EQ(runner.commands, (Commands{{"systemctl", "daemon-reload"}, {"systemctl", "enable", "vellion"}}));
 }
 
@@ -42,11 +48,29 @@ TEST_F(Service, ReloadGoesThroughTheCompanion) {
   with_reload.ServiceName = "vellion";
   with_reload.DisplayName = "Vellion";
   ASSERT_TRUE(with_reload.Install());
-  EXPECT_EQ(dir.Read("vellion.service"),
-            "[Unit]\nDescription=Vellion\n\n"
-            "[Service]\nExecStart=/opt/vell/vellmain -n\n"
-            "ExecReload=/opt/vell/vellctl --home \"/srv/my dns\" reload\nType=simple\n\n"
-            "[Install]\nWantedBy=multi-user.target\n");
+  EXPECT_TRUE(dir.Read("vellion.service")
+                  .starts_with("[Unit]\nDescription=Vellion\n\n"
+                               "[Service]\nExecStart=/opt/vell/vellmain -n\n"
+                               "ExecReload=/opt/vell/vellctl --home \"/srv/my dns\" reload\nType=simple\n"));
+}
+
+TEST_F(Service, TheUnitRunsAsTheOwnerOfTheProgramDirectoryLockedDown) {
+  if (geteuid() == 0) {
+    ASSERT_EQ(chown(dir.Path().c_str(), 65534, 65534), 0);
+  }
+  struct stat st {};
+  ASSERT_EQ(stat(dir.Path().c_str(), &st), 0);
+  ServiceControl owned{dir.Path(), runner, {"/opt/vell/vellmain", "--home", dir.Path()}};
+  owned.ServiceName = "vellion";
+  ASSERT_TRUE(owned.Install());
+  const std::string user =
+      "\nUser=" + std::to_string(st.st_uid) + "\nGroup=" + std::to_string(st.st_gid) + "\n";
+  EXPECT_NE(dir.Read("vellion.service").find(user), std::string::npos);
+  if (std::system("command -v systemd-analyze >/dev/null") != 0) GTEST_SKIP() << "no systemd-analyze";
+  const std::string check =
+      "systemd-analyze security --offline=true " + dir.File("vellion.service") +
+      " 2>&1 | grep -Eq 'Overall exposure level for vellion.service: [0-9.]+ (SAFE|OK)'";
+  EXPECT_EQ(std::system(check.c_str()), 0);
 }
 
 TEST_F(Service, InstallFailures) {

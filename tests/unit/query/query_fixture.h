@@ -125,7 +125,8 @@ class QueryTest : public ::testing::Test {
   Context& ctx = t.ctx;
   RecordingSender sender;
   RecordingSoaCheck soa_check;
-  QueryContext q{ctx.env, ctx.LocalIPs, ctx.AuthData, ctx.Cache, ctx.Random, sender, soa_check};
+  OutgoingIds ids{t.clock};
+  QueryContext q{ctx.env, ctx.LocalIPs, ctx.AuthData, ctx.Cache, ctx.Random, ids, sender, soa_check};
 };
 
 }  // namespace vell::test

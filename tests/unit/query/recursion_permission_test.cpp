@@ -55,6 +55,28 @@ TEST_F(RecursionTest, AClientWithoutRecursionGetsTheReferralTheZonesHold) {
   EXPECT_EQ(Datas(r.additional), std::vector<std::string>{"192.0.2.53"});
 }
 
+TEST_F(RecursionTest, AClientWithoutRecursionIsRefusedWhatOnlyTheCacheKnows) {
+  ctx.Cache.AddRec(
+      MakeRecord(ctx.clock, Lifetime::kLearnt, "www.example.org.", kTypeA, IPToData("192.0.2.80"), 600));
+  auto zone = AddZone("example.net.");
+  Add(zone, "web.example.net.", kTypeCNAME, "www.example.org.");
+  const struct {
+    std::string name;
+    std::string client;
+    int rcode;
+    std::vector<std::string> answer;
+  } rows[] = {
+      {"www.example.org.", "10.0.0.9", header::kRCodeRefused, {}},
+      {"web.example.net.", "10.0.0.9", header::kRCodeNoError, {"www.example.org."}},
+      {"www.example.org.", "192.168.0.3", header::kRCodeNoError, {"192.0.2.80"}},
+  };
+  for (const auto& row : rows) {
+    const Message r = Ask(row.name, kTypeA, 0x01, row.client);
+    EXPECT_EQ(r.header.RCode(), row.rcode) << row.name << " from " << row.client;
+    EXPECT_EQ(Datas(r.answer), row.answer) << row.name << " from " << row.client;
+  }
+}
+
 TEST_F(RecursionTest, WithNoNameServerToAskARecursiveQueryFails) {
   // Nothing is known about the name: neither zones nor cache hold a delegation.
   const Message r = Ask("nowhere.test.", kTypeA, 0x01, "192.168.0.3");

@@ -3,7 +3,6 @@
 #include <filesystem>
 #include <tuple>
 
-#include "query/query_ids.h"
 #include "resolver_fixture.h"
 
 namespace vell::test {
@@ -22,11 +21,10 @@ TEST_F(ResolverTest, ReferralsWithGlueAreFollowedDownToTheAnswer) {
   EXPECT_TRUE(sender.answers.empty());
   Respond(0x84, 0, {{"www.example.com.", kTypeA, "192.0.2.80"}});
 
-  // Iterative queries: no RD, identifiers from the one counter, type A.
+  // Iterative queries: no RD, type A.
   ASSERT_EQ(sender.requests.size(), 3u);
   for (int i = 0; i < 3; ++i) {
     const Message q = ReadReply(sender.requests[i].msg);
-    EXPECT_EQ(q.header.id, i + 1);
     EXPECT_EQ(q.header.flags1, 0);
     EXPECT_EQ(q.question.type, kTypeA);
   }
@@ -97,14 +95,6 @@ TEST_F(ResolverTest, IdenticalQueriesShareOneOutgoingQueryAndGetTheirOwnReplies)
     EXPECT_EQ(ReadReply(sent.msg).header.id, id);
     EXPECT_THAT(Datas(ReadReply(sent.msg).answer), ElementsAre("192.0.2.80"));
   }
-}
-
-TEST(QueryIdCounterTest, RunsFromOneTo32767AndStartsOver) {
-  QueryIdCounter ids;
-  EXPECT_EQ(ids.Next(), 1);
-  for (int i = 2; i < 32767; ++i) ids.Next();
-  EXPECT_EQ(ids.Next(), 32767);
-  EXPECT_EQ(ids.Next(), 1);
 }
 
 }  // namespace

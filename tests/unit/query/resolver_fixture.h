@@ -47,9 +47,11 @@ inline std::string ResponseTo(const std::string& query, int flags1, int rcode, c
   return msg;
 }
 
-// Helpers without any root hints.
+// Helpers without any root hints; every client may use recursion.
 class ScriptedServersTest : public QueryTest {
  protected:
+  ScriptedServersTest() { ctx.settings.DNSRECURSION = "<all>"; }
+
   // A permanent cache record, as the root hints are.
   void Hint(const std::string& name, int32_t type, const std::string& data) {
     ctx.Cache.AddRec(MakeRecord(ctx.clock, Lifetime::kPermanent, name, type,

@@ -1,8 +1,11 @@
 // DNS over TCP: ProcReq's outcomes, transfer formats and refusals, the idle
 // allowance and the output bound, on a loopback connection.
+#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include <set>
 
 #include "dns/names.h"
 #include "dns/wire.h"
@@ -156,10 +159,49 @@ TEST_F(TcpConnectionTest, APeerThatStopsReadingIsNotGivenASecondTransfer) {
   ASSERT_TRUE(RunUntil(t.loop, [&] { return q.TCPcon.TCPcon.size() == 2 && q.TCPcon.TCPcon[1]->Busy; }));
   const std::string axfr = Query(3, "example.com.", 252, 1, 0);
   q.TCPcon.TCPcon[1]->DataArrival(MakeInt(axfr.size()) + axfr);
-  EXPECT_GT(q.TCPcon.TCPcon[1]->Socket().PendingOutput(), kMaxPendingOutput);
+  EXPECT_GT(q.TCPcon.TCPcon[1]->Socket().PendingOutput(), static_cast<size_t>(ctx.settings.TCPBUFFER));
   q.TCPcon.TCPcon[1]->SendAnswer(axfr);
   EXPECT_FALSE(q.TCPcon.TCPcon[1]->Busy);
+  EXPECT_EQ(Logged().back(), "** Limit reached: 65536 octets waiting for 127.0.0.1 (TCP); closed");
   close(fd);
+}
+
+TEST_F(TcpConnectionTest, AtTheBoundsTheConnectionIdleLongestIsClosedFirst) {
+  ctx.settings.TCPPERADDRESS = 3;
+  ctx.settings.TCPCONNECTIONS = 4;
+  std::vector<int> fds;
+  // A second later, a connection from source; the ConIDs open afterwards.
+  const auto open_from = [&](const char* source) {
+    t.clock.AdvanceSeconds(1);
+    int32_t next = 0;
+    for (const auto& h : q.TCPcon.TCPcon) next = std::max(next, h->ConID + 1);
+    fds.push_back(socket(AF_INET, SOCK_STREAM, 0));
+    sockaddr_in from{AF_INET, 0, {inet_addr(source)}, {}};
+    sockaddr_in to{AF_INET, htons(listener.LocalPort()), {htonl(INADDR_LOOPBACK)}, {}};
+    EXPECT_EQ(bind(fds.back(), reinterpret_cast<sockaddr*>(&from), sizeof from), 0);
+    EXPECT_EQ(connect(fds.back(), reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
+    std::set<int32_t> open;
+    EXPECT_TRUE(RunUntil(t.loop, [&] {
+      open.clear();
+      for (const auto& h : q.TCPcon.TCPcon) {
+        if (h->Busy) open.insert(h->ConID);
+      }
+      return open.contains(next);
+    }));
+    return open;
+  };
+  EXPECT_EQ(open_from("127.0.0.1"), (std::set<int32_t>{1, 2}));
+  EXPECT_EQ(open_from("127.0.0.1"), (std::set<int32_t>{1, 2, 3}));
+  t.clock.AdvanceSeconds(1);
+  H().DataArrival("");  // the first connection is active again: 2 is idle longest
+  EXPECT_EQ(open_from("127.0.0.1"), (std::set<int32_t>{1, 3, 4}));
+  EXPECT_EQ(open_from("127.0.0.2"), (std::set<int32_t>{1, 3, 4, 5}));
+  EXPECT_EQ(open_from("127.0.0.2"), (std::set<int32_t>{1, 4, 5, 6}));  // four in all: 3 goes
+  EXPECT_THAT(Logged(),
+              ::testing::IsSupersetOf(
+                  {"** Limit reached: 3 TCP connections from 127.0.0.1; the one idle longest closed",
+                   "** Limit reached: 4 TCP connections; the one idle longest closed"}));
+  for (int fd : fds) close(fd);
 }
 
 }  // namespace

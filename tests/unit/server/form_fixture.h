@@ -78,7 +78,8 @@ class FormTest : public ::testing::Test {
   EventLoop& loop = t.loop;
   RecordingDuties duties;
   RecordingInbound inbound;
-  Endpoints endpoints{t.ctx, inbound};
+  OutgoingIds ids{t.clock};
+  Endpoints endpoints{t.ctx, inbound, ids};
   frmAlpha form{t.ctx, duties, endpoints};
 };
 

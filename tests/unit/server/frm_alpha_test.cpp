@@ -134,7 +134,6 @@ TEST_F(FormTest, PauseAndStartRecreateDhcpSocketsAndSkipFailedOnes) {
   t.ctx.settings.DHCP = {foreign, good};
   form.StartServer();
   EXPECT_TRUE(t.ctx.state.ServerRunning);
-  EXPECT_TRUE(t.ctx.state.QueryViaWSDNS2);
   EXPECT_EQ(endpoints.dhcp.Count(), 1u);
   EXPECT_EQ(Logged(), (std::vector<std::string>{"DNS service started on 127.0.0.1",
                                                 "Binding DHCP service to 192.0.2.1 failed!",

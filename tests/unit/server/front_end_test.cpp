@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <set>
+
 #include "core/platform/socket.h"
+#include "dns/message.h"
+#include "dns/tables.h"
 #include "form_fixture.h"
 #include "loop_runner.h"
 
@@ -37,14 +42,14 @@ class FrontEndTest : public FormTest {
   UdpSocket client{loop};
 };
 
-TEST_F(FrontEndTest, ShortDatagramsAreDroppedAndTheQrBitSplits) {
+TEST_F(FrontEndTest, ShortDatagramsAndResponsesAreDropped) {
   SendToService(Query(12));
   SendToService(Query(13));
   SendToService(Response(13));
   ASSERT_EQ(inbound.requests.size(), 1u);
   EXPECT_EQ(inbound.requests[0], "127.0.0.1:" + std::to_string(client.LocalPort()) + ":" + Query(13));
-  ASSERT_EQ(inbound.answers.size(), 1u);
-  EXPECT_EQ(inbound.answers[0], "127.0.0.1:" + Response(13));
+  // Our own queries never leave from the service socket.
+  EXPECT_TRUE(inbound.answers.empty());
 }
 
 TEST_F(FrontEndTest, BlockedAndFloodingClientsAreIgnored) {
@@ -69,23 +74,48 @@ TEST_F(FrontEndTest, NothingPassesWhilePaused) {
   EXPECT_TRUE(inbound.requests.empty());
 }
 
-TEST_F(FrontEndTest, LoopbackBindingSendsQueriesFromTheSecondSocket) {
-  UdpSocket peer(loop);
-  peer.Bind(0, "127.0.0.1");
-  t.ctx.ports.peer = peer.LocalPort();
-  std::vector<Datagram> seen;
-  peer.OnDataArrival = [&](const Datagram& d) { seen.push_back(d); };
-  endpoints.dns.SendRequest("127.0.0.1", Query(17));
-  ASSERT_TRUE(test::RunUntil(loop, [&] { return !seen.empty(); }));
-  EXPECT_EQ(seen[0].data, Query(17));
-  EXPECT_NE(seen[0].port, endpoints.dns.Port());
+// A query for www.example.com. A as the resolver builds it.
+std::string PeerQuery(int32_t id) {
+  RecordingErrorSink sink;
+  return BuildQuery(sink, id, false, {"www.example.com.", kTypeA, kClassIN});
+}
 
-  // Its responses come back there, short ones included; queries do not.
-  peer.SendTo("127.0.0.1", seen[0].port, Response(12));
-  peer.SendTo("127.0.0.1", seen[0].port, Query(20));
+class OutgoingPoolTest : public FrontEndTest {
+ protected:
+  void SetUp() override {
+    t.ctx.settings.OUTGOINGRANGE = 64;
+    t.ctx.settings.OUTGOINGQUERIES = 20000;
+    FrontEndTest::SetUp();
+    peer.Bind(0, "127.0.0.1");
+    t.ctx.ports.peer = peer.LocalPort();
+    peer.OnDataArrival = [&](const Datagram& d) { seen.push_back(d); };
+  }
+  UdpSocket peer{loop};
+  std::vector<Datagram> seen;
+};
+
+TEST_F(OutgoingPoolTest, QueriesBeyondTheOpenBoundAreNotSent) {
+  t.ctx.settings.OUTGOINGQUERIES = 3;
+  for (int id = 0; id < 5; ++id) endpoints.dns.SendRequest("127.0.0.1", PeerQuery(id));
   test::RunFor(loop, std::chrono::milliseconds(50));
-  EXPECT_EQ(inbound.answers, (std::vector<std::string>{"127.0.0.1:" + Response(12)}));
-  EXPECT_TRUE(inbound.requests.empty());
+  EXPECT_EQ(seen.size(), 3u);
+  EXPECT_EQ(Logged().back(), "** Limit reached: 3 open queries to other servers; 127.0.0.1 not asked");
+}
+
+TEST_F(OutgoingPoolTest, QueriesSpreadOverRandomPortsOfTheRange) {
+  const std::vector<uint16_t> pool = endpoints.dns.Pool().Ports();
+  ASSERT_EQ(std::set(pool.begin(), pool.end()).size(), 64u);
+  // Drawn from 1024..65535, not handed out in a row by the system.
+  EXPECT_GT(*std::max_element(pool.begin(), pool.end()) - *std::min_element(pool.begin(), pool.end()), 30000);
+  constexpr int kQueries = 10000;
+  std::set<uint16_t> used;
+  for (int sent = 0; sent < kQueries; sent += 100) {
+    for (int i = 0; i < 100; ++i) endpoints.dns.SendRequest("127.0.0.1", PeerQuery(sent + i));
+    test::RunUntil(loop, [&] { return seen.size() >= 100; });
+    for (const Datagram& d : seen) used.insert(d.port);
+    seen.clear();
+  }
+  EXPECT_GE(used.size(), pool.size() * 9 / 10);
 }
 
 TEST_F(FrontEndTest, AnswersLeaveFromTheServicePort) {

@@ -1,0 +1,48 @@
+// The UDP sockets this server's own queries leave from (recursion, SOA
+// checks, NOTIFY): a pool on random ports, one socket drawn at random for
+// each query, so that a forger has to guess the port as well as the
+// identifier. A datagram arriving on one of them reaches the query layer
+// only when it answers a query still open on that very socket.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/limit_notice.h"
+#include "core/platform/socket.h"
+#include "query/outgoing_ids.h"
+#include "server/context.h"
+#include "server/inbound.h"
+
+namespace vell {
+
+class OutgoingPool {
+ public:
+  OutgoingPool(Context& ctx, InboundHandler& inbound, OutgoingIds& ids)
+      : ctx_(ctx), inbound_(inbound), ids_(ids), full_(ctx.clock, ctx.log) {}
+
+  // Opens OUTGOINGRANGE sockets, on ports drawn from OUTGOINGPORTFROM ..
+  // OUTGOINGPORTTO; a pool already open stays as it is.
+  void Open();
+  // Sends msg to ip's DNS port and opens the query; raises SocketError.
+  // With OUTGOINGQUERIES open already nothing is sent: the query is lost
+  // like a dropped datagram, and its request asks again after its time-out.
+  void Send(const std::string& ip, const std::string& msg);
+  // The local ports of the sockets, in pool order.
+  std::vector<uint16_t> Ports() const;
+
+ private:
+  std::unique_ptr<UdpSocket> OpenSocket(size_t slot);
+  void OnArrival(size_t slot, const Datagram& d);
+  void OnError(size_t slot, int number, const std::string& text);
+
+  Context& ctx_;
+  InboundHandler& inbound_;
+  OutgoingIds& ids_;
+  std::vector<std::unique_ptr<UdpSocket>> sockets_;
+  LimitNotice full_;
+};
+
+}  // namespace vell

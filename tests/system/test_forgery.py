@@ -1,0 +1,90 @@
+"""Cache poisoning by guessing: a slow scripted server on loopback and a
+forger that floods guessed answers at every outgoing port it can see."""
+
+import os
+import random
+import socket
+import sys
+import threading
+
+# The repository's own dns/ folder must not shadow dnspython.
+_ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+sys.path = [p for p in sys.path if os.path.abspath(p or ".") != _ROOT]
+
+import dns.message  # noqa: E402
+import dns.query  # noqa: E402
+
+from conftest import free_port  # noqa: E402
+from hierarchy import reply_with  # noqa: E402
+from test_recursion import answers, start_resolver  # noqa: E402
+
+ATTEMPTS = 10
+FORGED_PER_ATTEMPT = 5000
+
+
+def udp_ports(pid):
+    """The local ports of the process's UDP sockets, as anyone on the
+    machine can read them."""
+    inodes = set()
+    for fd in os.listdir(f"/proc/{pid}/fd"):
+        target = os.readlink(f"/proc/{pid}/fd/{fd}")
+        if target.startswith("socket:["):
+            inodes.add(target[8:-1])
+    ports = set()
+    with open("/proc/net/udp") as table:
+        for line in table.readlines()[1:]:
+            fields = line.split()
+            if fields[9] in inodes:
+                ports.add(int(fields[1].split(":")[1], 16))
+    return ports
+
+
+class SlowServerWithForger:
+    """Answers each query truthfully, but only after FORGED_PER_ATTEMPT forged
+    answers from its own address and port (what a spoofing forger sends) at
+    guessed identifiers, spread over the ports."""
+
+    def __init__(self, ip, port):
+        self.ports = []
+        self._sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+        self._sock.bind((ip, port))
+        self._sock.settimeout(0.05)
+        self._stop = threading.Event()
+        self._thread = threading.Thread(target=self._serve, daemon=True)
+        self._thread.start()
+
+    def _serve(self):
+        while not self._stop.is_set():
+            try:
+                wire, peer = self._sock.recvfrom(4096)
+            except socket.timeout:
+                continue
+            query = dns.message.from_wire(wire)
+            name = query.question[0].name.to_text()
+            forged = reply_with(query, f"{name} 300 IN A 6.6.6.6")
+            for n in range(FORGED_PER_ATTEMPT):
+                forged.id = random.randrange(65536)
+                self._sock.sendto(forged.to_wire(), (peer[0], self.ports[n % len(self.ports)]))
+            self._sock.sendto(reply_with(query, f"{name} 300 IN A 192.0.2.80").to_wire(), peer)
+
+    def stop(self):
+        self._stop.set()
+        self._thread.join(timeout=2)
+        self._sock.close()
+
+
+def test_guessed_answers_never_reach_the_cache(home):
+    port = free_port()
+    authority = SlowServerWithForger("127.0.0.14", port)
+    server = start_resolver(home, port, ["RecursionOut: YES", "NS: 127.0.0.14", "DNSRecursion: <all>"])
+    try:
+        authority.ports = sorted(udp_ports(server.proc.pid) - {server.port})
+        assert len(authority.ports) >= 256
+        for attempt in range(ATTEMPTS):
+            name = f"www{attempt}.forged.test."
+            first = dns.query.udp(dns.message.make_query(name, "A"), "127.0.0.1", port=server.port, timeout=5)
+            again = dns.query.udp(dns.message.make_query(name, "A"), "127.0.0.1", port=server.port, timeout=5)
+            assert answers(first) == answers(again) == ["192.0.2.80"], name
+    finally:
+        server.stop()
+        authority.stop()
