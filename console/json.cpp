@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "core/text.h"
+
 namespace vell {
 
 std::string JsonString(const std::string& text) {
@@ -72,16 +74,8 @@ std::map<std::string, std::string> ParseForm(const std::string& body) {
 }
 
 std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (!line.empty()) lines.push_back(line);
-    start = end + 1;
-  }
+  std::vector<std::string> lines = TextLines(text);
+  std::erase_if(lines, [](const std::string& line) { return line.empty(); });
   return lines;
 }
 

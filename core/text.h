@@ -29,5 +29,8 @@ double LeadingNumber(const std::string& s);
 std::string NumText(double v);
 // True when list holds item exactly (address lists, block lists).
 bool Contains(const std::vector<std::string>& list, const std::string& item);
+// The lines of a text file, without their ends (LF or CR LF); a final line
+// end starts no further line.
+std::vector<std::string> TextLines(const std::string& text);
 
 }  // namespace vell

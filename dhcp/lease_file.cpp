@@ -55,15 +55,9 @@ std::string LeaseFileText(const std::vector<clLease>& leases) {
 
 std::vector<clLease> ReadLeaseFile(const std::string& text) {
   std::vector<clLease> leases;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+  for (const std::string& line : TextLines(text)) {
     clLease lease;
     if (ReadLeaseLine(line, lease)) leases.push_back(std::move(lease));
-    start = end + 1;
   }
   return leases;
 }

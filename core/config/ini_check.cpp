@@ -15,19 +15,6 @@ std::string KeyOf(const std::string& line) { return UpperCase(Trim(line.substr(0
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
-// The file's lines as an editor numbers them (a line ends at LF).
-std::vector<std::string> NumberedLines(const std::string& text) {
-  std::vector<std::string> lines(1);
-  for (char c : text) {
-    if (c == '\n') {
-      lines.emplace_back();
-    } else if (c != '\r') {
-      lines.back() += c;
-    }
-  }
-  return lines;
-}
-
 // The number of the first line not yet reported that reads lost; 0 when none.
 int LineOf(const std::string& lost, const std::vector<std::string>& lines, std::vector<bool>& reported) {
   for (size_t i = 0; i < lines.size(); ++i) {
@@ -94,7 +81,7 @@ IniCheck CheckINI(const std::string& path) {
   std::error_code ec;
   check.found = std::filesystem::is_regular_file(path, ec);
   const std::string old_text = ReadWhole(path);
-  const std::vector<std::string> lines = NumberedLines(old_text);
+  const std::vector<std::string> lines = TextLines(old_text);
   Settings s;
   const int stop = ReadLines(lines, s, check.findings);
   const std::string new_text = IniText(s, 0);
