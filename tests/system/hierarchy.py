@@ -255,6 +255,9 @@ class Responder:
                 time.sleep(self.delay)
                 self._sock.sendto(reply.to_wire(), peer)
 
+    def send(self, wire, to):
+        self._sock.sendto(wire, to)
+
     def stop(self):
         self._stop.set()
         self._thread.join(timeout=2)

@@ -3,9 +3,7 @@ forger that floods guessed answers at every outgoing port it can see."""
 
 import os
 import random
-import socket
 import sys
-import threading
 
 # The repository's own dns/ folder must not shadow dnspython.
 _ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
@@ -15,7 +13,7 @@ import dns.message  # noqa: E402
 import dns.query  # noqa: E402
 
 from conftest import free_port  # noqa: E402
-from hierarchy import reply_with  # noqa: E402
+from hierarchy import Responder, reply_with  # noqa: E402
 from test_recursion import answers, start_resolver  # noqa: E402
 
 ATTEMPTS = 10
@@ -39,47 +37,29 @@ def udp_ports(pid):
     return ports
 
 
-class SlowServerWithForger:
+def forging_answer(responder, ports):
     """Answers each query truthfully, but only after FORGED_PER_ATTEMPT forged
-    answers from its own address and port (what a spoofing forger sends) at
-    guessed identifiers, spread over the ports."""
-
-    def __init__(self, ip, port):
-        self.ports = []
-        self._sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-        self._sock.bind((ip, port))
-        self._sock.settimeout(0.05)
-        self._stop = threading.Event()
-        self._thread = threading.Thread(target=self._serve, daemon=True)
-        self._thread.start()
-
-    def _serve(self):
-        while not self._stop.is_set():
-            try:
-                wire, peer = self._sock.recvfrom(4096)
-            except socket.timeout:
-                continue
-            query = dns.message.from_wire(wire)
-            name = query.question[0].name.to_text()
-            forged = reply_with(query, f"{name} 300 IN A 6.6.6.6")
-            for n in range(FORGED_PER_ATTEMPT):
-                forged.id = random.randrange(65536)
-                self._sock.sendto(forged.to_wire(), (peer[0], self.ports[n % len(self.ports)]))
-            self._sock.sendto(reply_with(query, f"{name} 300 IN A 192.0.2.80").to_wire(), peer)
-
-    def stop(self):
-        self._stop.set()
-        self._thread.join(timeout=2)
-        self._sock.close()
+    answers from the server's own address and port (what a spoofing forger
+    sends) at guessed identifiers, spread over the ports."""
+    def answer(query):
+        name = query.question[0].name.to_text()
+        forged = reply_with(query, f"{name} 300 IN A 6.6.6.6")
+        for n in range(FORGED_PER_ATTEMPT):
+            forged.id = random.randrange(65536)
+            responder.send(forged.to_wire(), ("127.0.0.1", ports[n % len(ports)]))
+        return reply_with(query, f"{name} 300 IN A 192.0.2.80")
+    return answer
 
 
 def test_guessed_answers_never_reach_the_cache(home):
     port = free_port()
-    authority = SlowServerWithForger("127.0.0.14", port)
+    ports = []
+    authority = Responder("127.0.0.14", port)
+    authority.answer = forging_answer(authority, ports)
     server = start_resolver(home, port, ["RecursionOut: YES", "NS: 127.0.0.14", "DNSRecursion: <all>"])
     try:
-        authority.ports = sorted(udp_ports(server.proc.pid) - {server.port})
-        assert len(authority.ports) >= 256
+        ports += sorted(udp_ports(server.proc.pid) - {server.port})
+        assert len(ports) >= 256
         for attempt in range(ATTEMPTS):
             name = f"www{attempt}.forged.test."
             first = dns.query.udp(dns.message.make_query(name, "A"), "127.0.0.1", port=server.port, timeout=5)
