@@ -7,13 +7,13 @@
 #include <stdlib.h>
 
 #include <cstdint>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "core/ip.h"
 #include "core/platform/message_box.h"
 #include "dns/record_data.h"
+#include "fuzz_workspace.h"
 #include "query/dispatch.h"
 #include "query/query_context.h"
 #include "query/request.h"
@@ -34,12 +34,7 @@ class Recorder final : public DnsSender {
 
 struct Server {
   Server() {
-    const char* base = getenv("TMPDIR");
-    std::string pattern =
-        std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/vell-fuzz-dns-XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr) abort();
-    home = pattern;
-    ctx = std::make_unique<Context>(clock, home, boxes, loop);
+    ctx = std::make_unique<Context>(clock, home.dir, boxes, loop);
     query = std::make_unique<QueryContext>(ctx->env, ctx->LocalIPs, ctx->AuthData, ctx->Cache, ctx->Random,
                                            ids, recorder, soa_check);
     ctx->settings.DNSRECURSION = "10.*";
@@ -66,21 +61,16 @@ struct Server {
     Add(*zone, "big.example.com.", kTypeTXT, MakeTxtData({std::string(255, 'z')}));
     ctx->AuthData.ZoneAdd(zone);
   }
-  ~Server() {
-    query.reset();
-    ctx.reset();
-    std::filesystem::remove_all(home);
-  }
   void Add(clZone& zone, const std::string& name, int32_t type, const std::string& data) {
     zone.AddRec(vell::MakeRecord(clock, vell::Lifetime::kPermanent, name, type, data, 300));
   }
 
+  const fuzz::Workspace home{"dns"};  // members go in reverse order: the directory last
   FakeClock clock{46000.5};
   FakeMessageBoxes boxes;
   EventLoop loop;
   Recorder recorder;
   NoSoaCheck soa_check;
-  std::string home;
   std::unique_ptr<Context> ctx;
   OutgoingIds ids{clock};
   std::unique_ptr<QueryContext> query;

@@ -4,12 +4,12 @@
 #include <stdlib.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "core/platform/message_box.h"
+#include "fuzz_workspace.h"
 #include "query/query_context.h"
 #include "query/tcp_connection.h"
 #include "server/context.h"
@@ -25,18 +25,10 @@ struct NoSender final : DnsSender {
 
 struct Server {
   Server() {
-    const char* base = getenv("TMPDIR");
-    home = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/vell-fuzz-tcp-XXXXXX";
-    if (mkdtemp(home.data()) == nullptr) abort();
-    ctx = std::make_unique<Context>(clock, home, boxes, loop);
+    ctx = std::make_unique<Context>(clock, home.dir, boxes, loop);
     query = std::make_unique<QueryContext>(ctx->env, ctx->LocalIPs, ctx->AuthData, ctx->Cache, ctx->Random,
                                            ids, sender, soa_check);
     ctx->log.KeepLog = true;
-  }
-  ~Server() {
-    query.reset();
-    ctx.reset();
-    std::filesystem::remove_all(home);
   }
   std::vector<std::string> Run(const std::vector<std::string>& pieces) {
     ctx->log.LogBuffer.clear();
@@ -52,12 +44,12 @@ struct Server {
     return seen;
   }
 
+  const fuzz::Workspace home{"tcp"};  // members go in reverse order: the directory last
   FakeClock clock{46000.5};
   FakeMessageBoxes boxes;
   EventLoop loop;
   NoSender sender;
   NoSoaCheck soa_check;
-  std::string home;
   std::unique_ptr<Context> ctx;
   OutgoingIds ids{clock};
   std::unique_ptr<QueryContext> query;

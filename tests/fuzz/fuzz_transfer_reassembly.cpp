@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "core/platform/message_box.h"
+#include "fuzz_workspace.h"
 #include "query/query_context.h"
 #include "query/transfer_client.h"
 #include "server/context.h"
@@ -27,16 +28,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static EventLoop loop;
   static Silent silent;
   static NoSoaCheck none;
-  static const struct Home {
-    Home() {
-      path = std::filesystem::temp_directory_path().string() + "/vell-fuzz-xfr-XXXXXX";
-      if (mkdtemp(path.data()) == nullptr) abort();
-      std::filesystem::create_directories(path + "/data");
-    }
-    ~Home() { std::filesystem::remove_all(path); }
-    std::string path;
-  } home;
-  static Context ctx{clock, home.path, boxes, loop};
+  static const fuzz::Workspace home("xfr");
+  [[maybe_unused]] static const bool data_dir = std::filesystem::create_directories(home.File("data"));
+  static Context ctx{clock, home.dir, boxes, loop};
   static OutgoingIds ids{clock};
   static QueryContext query{ctx.env, ctx.LocalIPs, ctx.AuthData, ctx.Cache, ctx.Random, ids, silent, none};
   static ctlZTS client{loop, query, 53, std::unique_ptr<TransferLink>(new Silent)};

@@ -6,11 +6,17 @@ import shutil
 import signal
 import socket
 import subprocess
+import sys
 import tempfile
 import threading
 import time
 
 import pytest
+
+# Run from the repository root, its own dns/ folder (C++ sources) would hide
+# dnspython from every test module.
+_ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+sys.path[:] = [p for p in sys.path if os.path.abspath(p or ".") != _ROOT]
 
 VELLMAIN = os.environ.get("VELLMAIN", os.path.join(os.path.dirname(__file__), "../../build/vellmain"))
 # The companion is built beside the server.
@@ -67,31 +73,32 @@ class Server:
         self._drain(0)
         return [line[11:] for line in self.lines]
 
+    def _take(self, timeout):
+        """One more output line into self.lines; False when none came in time
+        or the output has ended."""
+        try:
+            item = self._queue.get(timeout=timeout) if timeout > 0 else self._queue.get_nowait()
+        except queue.Empty:
+            return False
+        if item is None:
+            self._queue.put(None)  # the end stays visible to later calls
+            return False
+        self.lines.append(item)
+        return True
+
     def _drain(self, timeout):
         deadline = time.monotonic() + timeout
-        while True:
-            remaining = deadline - time.monotonic()
-            try:
-                item = self._queue.get(timeout=remaining) if remaining > 0 else self._queue.get_nowait()
-            except queue.Empty:
-                return
-            if item is None:
-                return
-            self.lines.append(item)
+        while self._take(deadline - time.monotonic()):
+            pass
 
     def wait_for(self, text, timeout=5.0):
+        if any(text in line for line in self.lines):
+            return True
         deadline = time.monotonic() + timeout
-        while time.monotonic() < deadline:
-            if any(text in line for line in self.lines):
+        while self._take(deadline - time.monotonic()):
+            if text in self.lines[-1]:
                 return True
-            try:
-                item = self._queue.get(timeout=0.05)
-            except queue.Empty:
-                continue
-            if item is None:
-                break
-            self.lines.append(item)
-        return any(text in line for line in self.lines)
+        return False
 
     def stop(self, timeout=10):
         """SIGTERM, then wait; returns the exit status."""

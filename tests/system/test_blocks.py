@@ -1,6 +1,6 @@
 """The flood guard seen from outside: a burst above BombLevel blocks its
 sender within the second while others are served, also over TCP and after a
-restart (blocks.dat); alternating or no-block senders are never blocked."""
+restart (blocks.dat). Which runs block is a unit test on the fake clock."""
 
 import os
 import shutil
@@ -12,9 +12,9 @@ import pytest
 
 from test_authoritative import raw_query, start_with_zones
 
-import dns.exception  # noqa: E402  (after test_authoritative has cleaned sys.path)
-import dns.message  # noqa: E402
-import dns.query  # noqa: E402
+import dns.exception
+import dns.message
+import dns.query
 
 BLOCKED_LINE = "IP address 127.0.0.2 blocked (more than 10 Requests per second)"
 
@@ -29,11 +29,8 @@ def answered(server, source, tcp=False):
 
 
 def test_burst_above_the_level_blocks_the_sender_across_a_restart(home, start):
-    ini = ["BombLevel: 10", "NoBlock: 127.0.0.4"]
+    ini = ["BombLevel: 10"]
     server = start_with_zones(start, home, ini=ini)
-    # Two senders alternating (far above the level together) and a no-block one.
-    assert all(answered(server, ("127.0.0.3", "127.0.0.5")[i % 2]) for i in range(40))
-    assert all(answered(server, "127.0.0.4") for _ in range(40))
     replies = 0
     with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as s:
         s.bind(("127.0.0.2", 0))

@@ -4,17 +4,10 @@ the names of a hosts file resolve both ways."""
 
 import os
 import re
-import sys
 import time
 
-# The repository's own dns/ folder must not shadow dnspython.
-_ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
-sys.path = [p for p in sys.path if os.path.abspath(p or ".") != _ROOT]
-
-import dns.flags  # noqa: E402
-import dns.message  # noqa: E402
-import dns.query  # noqa: E402
-import dns.rcode  # noqa: E402
+import dns.rcode
+from test_authoritative import ask
 
 
 def write(path, text):
@@ -25,12 +18,6 @@ def write(path, text):
 def read(path):
     with open(path, "rb") as f:
         return f.read().decode("latin-1")
-
-
-def ask(server, name, rdtype):
-    query = dns.message.make_query(name, rdtype)
-    query.flags &= ~dns.flags.RD  # the cache answers without recursion
-    return dns.query.udp(query, "127.0.0.1", port=server.port, timeout=2)
 
 
 def answers(reply):
@@ -51,12 +38,12 @@ def test_saved_cache_is_answered_and_written_back_older(home, start):
 
     server = start_loaded(start, ["CacheReload: YES"])
     assert "Loading Cache..." in server.texts()
-    reply = ask(server, "kept.example.", "A")
+    reply = ask(server, "kept.example.", "A", rd=False)
     assert reply.rcode() == dns.rcode.NOERROR
     # Reloaded records of one owner come back in the reverse of their file order.
     assert [data for _, data in answers(reply)] == ["192.0.2.78", "192.0.2.77"]
     assert 3490 <= answers(reply)[0][0] <= 3500
-    assert ask(server, "old.example.", "A").answer == []  # ran out while stopped
+    assert ask(server, "old.example.", "A", rd=False).answer == []  # ran out while stopped
     assert server.stop() == 0
 
     saved = read(cache).split("\r\n")
@@ -75,9 +62,9 @@ def test_hosts_names_resolve_both_ways_and_nothing_is_saved_without_cache_reload
     assert 'Loading hosts file "' + hosts + '"...' in texts
     assert "-> File not found!" not in texts
 
-    assert answers(ask(server, "printer.lan.", "A")) == [(600, "192.0.2.9")]
-    assert answers(ask(server, "9.2.0.192.in-addr.arpa.", "PTR")) == [(600, "printer.lan.")]
-    assert answers(ask(server, "lp.", "CNAME")) == [(600, "printer.lan.")]
-    assert answers(ask(server, "localhost.", "A")) == [(600, "127.0.0.1")]
+    assert answers(ask(server, "printer.lan.", "A", rd=False)) == [(600, "192.0.2.9")]
+    assert answers(ask(server, "9.2.0.192.in-addr.arpa.", "PTR", rd=False)) == [(600, "printer.lan.")]
+    assert answers(ask(server, "lp.", "CNAME", rd=False)) == [(600, "printer.lan.")]
+    assert answers(ask(server, "localhost.", "A", rd=False)) == [(600, "127.0.0.1")]
     assert server.stop() == 0
     assert not os.path.exists(os.path.join(home, "named.cache"))

@@ -3,18 +3,13 @@ forger that floods guessed answers at every outgoing port it can see."""
 
 import os
 import random
-import sys
 
-# The repository's own dns/ folder must not shadow dnspython.
-_ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
-sys.path = [p for p in sys.path if os.path.abspath(p or ".") != _ROOT]
+import dns.message
+import dns.query
 
-import dns.message  # noqa: E402
-import dns.query  # noqa: E402
-
-from conftest import free_port  # noqa: E402
-from hierarchy import Responder, reply_with  # noqa: E402
-from test_recursion import answers, start_resolver  # noqa: E402
+from conftest import free_port
+from hierarchy import Responder, reply_with
+from test_recursion import answers, start_resolver
 
 ATTEMPTS = 10
 FORGED_PER_ATTEMPT = 5000

@@ -4,22 +4,18 @@ scripted misbehaving servers, and forwarders."""
 import os
 import shutil
 import socket
-import sys
 import tempfile
 import time
 
-# The repository's own dns/ folder must not shadow dnspython.
-_ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
-sys.path = [p for p in sys.path if os.path.abspath(p or ".") != _ROOT]
+import dns.flags
+import dns.message
+import dns.query
+import dns.rcode
+import pytest
 
-import dns.flags  # noqa: E402
-import dns.message  # noqa: E402
-import dns.query  # noqa: E402
-import dns.rcode  # noqa: E402
-import pytest  # noqa: E402
+from conftest import Server, free_port, write_ini
+from hierarchy import ROOT_HINTS, Hierarchy, Responder, reply_with
 
-from conftest import Server, free_port, write_ini  # noqa: E402
-from hierarchy import ROOT_HINTS, Hierarchy, Responder, reply_with  # noqa: E402
 
 def misbehaving(query):
     """127.0.0.8: spoof.test. adds a record of another zone; wrongq.test.

@@ -10,30 +10,10 @@ namespace {
 
 using test::Octets;
 
-const std::string kSoa = Octets({"ns1.example.com.",
-                                 0,
-                                 "hostmaster.example.com.",
-                                 0,
-                                 0,
-                                 0,
-                                 0x07,
-                                 0xE9,
-                                 0,
-                                 0,
-                                 0x0E,
-                                 0x10,
-                                 0,
-                                 0,
-                                 0x03,
-                                 0x84,
-                                 0,
-                                 0x09,
-                                 0x3A,
-                                 0x80,
-                                 0,
-                                 0,
-                                 0x01,
-                                 0x2C});
+// Serial 2025, refresh 3600, retry 900, expire 604800, minimum 300.
+const std::string kSoa =
+    Octets({"ns1.example.com.", 0, "hostmaster.example.com.", 0}) +
+    Octets({0, 0, 0x07, 0xE9, 0, 0, 0x0E, 0x10, 0, 0, 0x03, 0x84, 0, 0x09, 0x3A, 0x80, 0, 0, 0x01, 0x2C});
 
 std::string Text(int16_t type, const std::string& data) {
   clDNSRecord record;
