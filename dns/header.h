@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 namespace vell::header {
 
@@ -25,6 +26,11 @@ constexpr unsigned kOpCodeMask = 0x78;
 constexpr unsigned kAA = 0x04;
 constexpr unsigned kTC = 0x02;
 constexpr unsigned kRD = 0x01;
+
+// Whether msg is a whole header with QR set.
+inline bool IsResponse(std::string_view msg) {
+  return msg.size() >= kSize && (static_cast<unsigned char>(msg[kFlags1]) & kQR) != 0;
+}
 
 // Flags 2 (octet 4). The Z bits (0x70) are written 0 and never read.
 constexpr unsigned kRA = 0x80;

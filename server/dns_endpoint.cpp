@@ -10,10 +10,6 @@ namespace {
 
 constexpr int kServiceReceiveBuffer = 4 << 20;
 
-bool IsResponse(const std::string& msg) {
-  return (static_cast<unsigned char>(msg[header::kFlags1]) & header::kQR) != 0;
-}
-
 }  // namespace
 
 DnsEndpoint::DnsEndpoint(Context& ctx, InboundHandler& inbound, OutgoingIds& ids)
@@ -47,7 +43,7 @@ void DnsEndpoint::OnWSDNS(const Datagram& d) {
     if (!ctx_.state.ServerRunning || d.data.size() <= header::kSize) return;
     // Our own queries never leave from here, so a response here answers
     // nothing of ours.
-    if (IsResponse(d.data)) return;
+    if (header::IsResponse(d.data)) return;
     ctx_.tray.DoTray(1);
     if (ctx_.blocks.Blocked(d.host, "Request from ")) return;
     if (inbound_.FloodBlocked(d.host)) return;

@@ -14,10 +14,6 @@ namespace {
 // system chooses one.
 constexpr int kBindAttempts = 16;
 
-bool IsResponse(const std::string& msg) {
-  return msg.size() >= header::kSize && (static_cast<unsigned char>(msg[header::kFlags1]) & header::kQR) != 0;
-}
-
 }  // namespace
 
 void OutgoingPool::Open() {
@@ -71,7 +67,7 @@ void OutgoingPool::OnArrival(size_t slot, const Datagram& d) {
       [&] {
         if (!ctx_.state.ServerRunning) return;
         ctx_.tray.DoTray(1);
-        if (!IsResponse(d.data)) return;
+        if (!header::IsResponse(d.data)) return;
         OutgoingQuery response{sockets_[slot]->LocalPort(), d.host, d.port, 0, {}};
         // Anything that answers no open query is dropped unread: it is
         // forged, or late.
