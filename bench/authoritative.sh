@@ -15,12 +15,9 @@ bench_setup dnsperf nsd knot bc
 zone=$work/bench.test.zone
 {
   echo '$TTL 3600'
-  echo '@ IN SOA ns1.bench.test. hostmaster.bench.test. ( 1 3600 600 86400 3600 )'
-  echo '@ IN NS ns1.bench.test.'
-  echo 'ns1 IN A 127.0.0.1'
-  for i in $(seq 1 10000); do echo "host$i IN A 10.$((i / 65536)).$((i / 256 % 256)).$((i % 256))"; done
+  bench_zone_records
 } >"$zone"
-for i in $(seq 1 10000); do echo "host$i.bench.test A"; done | shuf >"$work/queries"
+bench_queries >"$work/queries"
 
 # vellmain: logging off, no console output.
 mkdir -p "$work/vell/data"

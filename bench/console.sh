@@ -15,13 +15,8 @@ bench_setup dnsperf bc curl
 vell=${VELL_BIN:-build-bench/vellmain}
 
 mkdir -p "$work/vell/data"
-{
-  echo '@ IN SOA ns1.bench.test. hostmaster.bench.test. ( 1 3600 600 86400 3600 )'
-  echo '@ IN NS ns1.bench.test.'
-  echo 'ns1 IN A 127.0.0.1'
-  for i in $(seq 1 10000); do echo "host$i IN A 10.$((i / 65536)).$((i / 256 % 256)).$((i % 256))"; done
-} >"$work/vell/data/bench.test.dns"
-for i in $(seq 1 10000); do echo "host$i.bench.test A"; done | shuf >"$work/queries"
+bench_zone_records >"$work/vell/data/bench.test.dns"
+bench_queries >"$work/queries"
 printf 'StartMini: NO\r\nDNSBind: 127.0.0.1\r\nLogDetail: NO\r\nMaxActDNSReq: 1000\r\n' >"$work/vell/vellion.ini"
 
 # run MODE -> prints queries/s per server core; MODE is "off" or "polled".

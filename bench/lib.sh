@@ -136,3 +136,15 @@ CONF
   } >"$work/knot/knot.conf"
   spawn taskset -c 0 knotd -c "$work/knot/knot.conf"
 }
+
+# The records of bench.test, 10,000 host names and their addresses, and the
+# queries for them in random order.
+bench_zone_records() {
+  echo '@ IN SOA ns1.bench.test. hostmaster.bench.test. ( 1 3600 600 86400 3600 )'
+  echo '@ IN NS ns1.bench.test.'
+  echo 'ns1 IN A 127.0.0.1'
+  for i in $(seq 1 10000); do echo "host$i IN A 10.$((i / 65536)).$((i / 256 % 256)).$((i % 256))"; done
+}
+bench_queries() {
+  for i in $(seq 1 10000); do echo "host$i.bench.test A"; done | shuf
+}
