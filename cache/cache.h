@@ -9,7 +9,7 @@
 
 #include "core/env.h"
 #include "core/limit_notice.h"
-#include "dhcp/lease.h"
+#include "dhcp/lease_table.h"
 #include "dns/answer.h"
 #include "dns/record_list.h"
 
@@ -25,7 +25,7 @@ constexpr char kCacheFileName[] = "named.cache";
 
 class clDNSCache {
  public:
-  clDNSCache(Env& env, const std::vector<clLease>& leases) : env_(env), leases_(leases) {}
+  clDNSCache(Env& env, const LeaseTable& leases) : env_(env), leases_(leases) {}
 
   std::shared_ptr<clDNSAnswer> Ask(const std::string& ReqName, int32_t ReqType, Recursion RDFlag,
                                    LookupKind Quickie);
@@ -79,7 +79,7 @@ class clDNSCache {
 
   Env& env_;
   // Live DHCP leases answer before any stored record.
-  const std::vector<clLease>& leases_;
+  const LeaseTable& leases_;
   SortedRecords records_;
   size_t purge_cursor_ = 0;
   LimitNotice full_{env_.clock, env_.log};  // 1-based position of the next record to examine; 0 = start over

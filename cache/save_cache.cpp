@@ -65,7 +65,7 @@ double SecondsLeft(DateTime until, DateTime now) {
 
 // Two lines per live lease: its name and its reverse name, with the
 // seconds it has left.
-std::string LeaseLines(const std::vector<clLease>& leases, DateTime now) {
+std::string LeaseLines(const LeaseTable& leases, DateTime now) {
   std::string out;
   for (const clLease& lease : leases) {
     if (lease.Expires <= now) continue;

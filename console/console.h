@@ -17,14 +17,14 @@
 #include "console/operations.h"
 #include "core/env.h"
 #include "core/platform/tray.h"
-#include "dhcp/lease.h"
+#include "dhcp/lease_table.h"
 
 namespace vell {
 
 // What the pages show, read straight from the server's data.
 struct ConsoleData {
   Env& env;
-  const std::vector<clLease>& leases;
+  const LeaseTable& leases;
   const TrayIcon& tray;
   const std::vector<std::string>& addresses;  // the machine's, for the address chooser
   ConsoleMessageBoxes& boxes;

@@ -44,7 +44,7 @@ bool ReadLeaseLine(std::string line, clLease& lease) {
 
 }  // namespace
 
-std::string LeaseFileText(const std::vector<clLease>& leases) {
+std::string LeaseFileText(const LeaseTable& leases) {
   std::string out = std::string("; Vellion - DHCP Leases") + kLineEnd;
   for (const clLease& l : leases) {
     out += l.ClientName + " " + l.IPaddr + " " + HWToHex(l.ClientID) + " " + HWToHex(l.HWAddr) + " " +
@@ -79,14 +79,14 @@ void LeaseStore::Load() {
     // given in between are newer than the file and must not be forgotten,
     // or their addresses would be handed out again. The file's leases of
     // their addresses, names and clients give way to them.
-    std::vector<clLease> given = std::move(table_);
-    table_.clear();
+    const std::vector<clLease> given = table_.All();
     std::ifstream in(env_.Path(kLeaseFileName), std::ios::binary);
-    if (in) table_ = ReadLeaseFile({std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()});
-    for (clLease& lease : given) {
+    table_ = in ? ReadLeaseFile({std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()})
+                : std::vector<clLease>();
+    for (const clLease& lease : given) {
       Remove(lease.IPaddr, lease.ClientName);
-      while (FindClient(lease.ClientID) != nullptr) RemoveClient(lease.ClientID);
-      table_.push_back(std::move(lease));
+      for (LeaseTable::Ref ref : table_.OfClient(lease.ClientID)) table_.Erase(ref);
+      table_.Add(lease);
     }
     changed_ = !given.empty();
   });

@@ -9,13 +9,14 @@
 #include "core/config/dhcp_config.h"
 #include "core/env.h"
 #include "dhcp/lease.h"
+#include "dhcp/lease_table.h"
 
 namespace vell {
 
 inline constexpr const char* kLeaseFileName = "dhcp.dat";
 
 // dhcp.dat as text: the header line, then one line per lease in table order.
-std::string LeaseFileText(const std::vector<clLease>& leases);
+std::string LeaseFileText(const LeaseTable& leases);
 // The leases of a dhcp.dat text, both line forms; unreadable lines skipped.
 std::vector<clLease> ReadLeaseFile(const std::string& text);
 
@@ -23,20 +24,17 @@ enum class RenameOutcome { kNoLease, kKept, kNameExists, kRenamed };
 
 class LeaseStore {
  public:
-  LeaseStore(Env& env, std::vector<clLease>& table) : env_(env), table_(table) {}
+  LeaseStore(Env& env, LeaseTable& table) : env_(env), table_(table) {}
 
-  const std::vector<clLease>& Table() const { return table_; }
+  const LeaseTable& Table() const { return table_; }
 
   bool ValidLease(const clDHCPif& dhcp, const std::string& address, const std::string& name,
                   bool reuse) const;
   // The first address of the scope, from ScopeFrom on, that ValidLease
-  // accepts for the name; "" when there is none. One walk of the table
-  // instead of one per candidate, so a full scope stays cheap.
+  // accepts for the name; "" when there is none.
   std::string FirstValid(const clDHCPif& dhcp, const std::string& name, bool reuse) const;
   // Removes every lease of the address or of the name.
   void Remove(const std::string& address, const std::string& name);
-  // The first lease of the client, or nullptr.
-  clLease* FindClient(const std::string& client_id);
   // Removes the first lease of the client.
   void RemoveClient(const std::string& client_id);
   void Add(clLease lease);
@@ -59,8 +57,13 @@ class LeaseStore {
   bool Changed() const { return changed_; }
 
  private:
+  // The name is the server's own or a lease holds it (any lease when
+  // reuse, else a live one).
+  bool NameHeld(const std::string& name, bool reuse) const;
+  void Erase(LeaseTable::Ref ref);
+
   Env& env_;
-  std::vector<clLease>& table_;
+  LeaseTable& table_;
   bool changed_ = false;
 };
 

@@ -20,7 +20,6 @@
 #include "core/platform/tray.h"
 #include "core/process_state.h"
 #include "core/support_report.h"
-#include "dhcp/lease.h"
 #include "dhcp/lease_store.h"
 #include "server/block_list.h"
 #include "zones/auth_data.h"
@@ -54,7 +53,7 @@ struct Context {
   EventLog log{clock, settings, state, home + "/logs", errors};
   SupportReport errors{clock, settings, state, boxes, home, LocalIPs, log};
   Env env{clock, settings, log, errors, state, loop, home};
-  std::vector<clLease> Leases;
+  LeaseTable Leases;
   LeaseStore DHCPLeases{env, Leases};
   BlockList blocks{env};
   clDNSAuthData AuthData{env, Leases};

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "core/env.h"
-#include "dhcp/lease.h"
+#include "dhcp/lease_table.h"
 #include "dns/answer.h"
 #include "dns/sorted_list.h"
 #include "zones/transfer_sink.h"
@@ -30,14 +30,16 @@ constexpr DateTime kNoFileTime = 2.0;
 
 class clDNSAuthData {
  public:
-  clDNSAuthData(Env& env, const std::vector<clLease>& leases) : env_(env), leases_(leases) {}
+  clDNSAuthData(Env& env, const LeaseTable& leases) : env_(env), leases_(leases) {}
 
   void ZoneAdd(ZonePtr zone) { zones_.Insert(std::move(zone)); }
   // The zone of exactly that name, or kNotFound.
   size_t ZoneFind(std::string_view name) const { return zones_.Find(name); }
   void UnloadZone(const std::string& name);
   const ZoneList& Zones() const { return zones_; }
-  // True when name lies in a zone held here (its delegations included).
+  // True when name lies in a zone held here (its delegations included) or
+  // is the name or reverse name of a live lease: local data, answered to
+  // clients that may not recurse.
   bool Serves(std::string_view name) const;
 
   // The authoritative lookup; always a new answer.
@@ -77,7 +79,7 @@ class clDNSAuthData {
  private:
   Env& env_;
   // Live DHCP leases answer before any stored record.
-  const std::vector<clLease>& leases_;
+  const LeaseTable& leases_;
   ZoneList zones_;
   DateTime last_ml_sync_ = 0;
 

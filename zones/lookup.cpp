@@ -29,8 +29,8 @@ const clZone* SelectZone(const ZoneList& zones, std::string_view name) {
 
 class Lookup {
  public:
-  Lookup(Env& env, const std::vector<clLease>& leases, const clZone& zone, const std::string& name,
-         int32_t type, clDNSAnswer& answer)
+  Lookup(Env& env, const LeaseTable& leases, const clZone& zone, const std::string& name, int32_t type,
+         clDNSAnswer& answer)
       : env_(env),
         leases_(leases),
         zone_(zone),
@@ -154,7 +154,7 @@ class Lookup {
   }
 
   Env& env_;
-  const std::vector<clLease>& leases_;
+  const LeaseTable& leases_;
   const clZone& zone_;
   const SortedRecords& records_;
   const std::string& name_;
@@ -164,7 +164,10 @@ class Lookup {
 
 }  // namespace
 
-bool clDNSAuthData::Serves(std::string_view name) const { return SelectZone(zones_, name) != nullptr; }
+bool clDNSAuthData::Serves(std::string_view name) const {
+  return SelectZone(zones_, name) != nullptr ||
+         LeaseHolds(leases_, env_.clock, env_.errors, std::string(name));
+}
 
 std::shared_ptr<clDNSAnswer> clDNSAuthData::Ask(const std::string& ReqName, int32_t ReqType, Recursion RDFlag,
                                                 LookupKind Quickie) {

@@ -16,9 +16,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static vell::Context ctx(clock, workspace.dir, boxes, loop);
   workspace.Write(vell::kLeaseFileName, data, size);
   ctx.DHCPLeases.Load();
-  const std::vector<vell::clLease> first = ctx.Leases;
+  const std::vector<vell::clLease> first = ctx.Leases.All();
   ctx.DHCPLeases.SaveLeases();
   ctx.DHCPLeases.Load();
-  if (ctx.Leases != first) abort();
+  if (ctx.Leases.All() != first) abort();
   return 0;
 }

@@ -11,6 +11,7 @@ import time
 import pytest
 
 SERVER_IP, SECOND_IP, ABSENT_IP = "192.0.2.1", "198.51.100.1", "203.0.113.1"
+ASKER = "100.64.0.2"  # a machine of the network with a fixed address, not allowed to recurse
 SRV, CLI = "vdh%ds" % os.getpid(), "vdh%dc" % os.getpid()
 pytestmark = pytest.mark.skipif(os.geteuid() != 0 or not all(shutil.which(t) for t in (
     "ip", "busybox", "dhclient", "dig")), reason="needs root, ip, busybox, dhclient and dig")
@@ -32,14 +33,15 @@ def server(start):
     try:
         for ns in (SRV, CLI):
             sh("ip", "netns", "add", ns)
-        for i, ip in enumerate((SERVER_IP, SECOND_IP)):
+        for i, ip in enumerate((SERVER_IP, SECOND_IP, "100.64.0.1")):
             sh("ip", "link", "add", "vs%d" % i, "netns", SRV, "type", "veth", "peer", "vc%d" % i, "netns", CLI)
             sh("ip", "-n", SRV, "addr", "add", ip + "/24", "dev", "vs%d" % i)
             for ns, dev in ((SRV, "vs%d" % i), (CLI, "vc%d" % i), (SRV, "lo")):
                 sh("ip", "-n", ns, "link", "set", dev, "up")
         srv = start(["-n"], ini=INI, prefix=["ip", "netns", "exec", SRV])
         assert srv.wait_for("Loading DHCP Leases...")  # a lease acknowledged before this would be lost
-        srv.dns = lambda *q: sh("ip", "netns", "exec", SRV, "dig", "@" + SERVER_IP, "-p", str(srv.port), "+short",
+        sh("ip", "-n", CLI, "addr", "add", ASKER + "/24", "dev", "vc2")
+        srv.dns = lambda *q: sh("ip", "netns", "exec", CLI, "dig", "@100.64.0.1", "-p", str(srv.port), "+short",
                                 "+tries=1", *q).stdout.split()
         yield srv
     finally:

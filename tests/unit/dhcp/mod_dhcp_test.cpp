@@ -50,7 +50,7 @@ class DhcpTest : public ::testing::Test, DhcpSender {
 
 TEST_F(DhcpTest, ARequestGoesLiveOrIsRefusedAndARenewalIsAnsweredToTheClientsAddress) {
   EXPECT_EQ(Feed(3, Opt(12, "pc") + kAsk10 + kServer).at(0).to, "255.255.255.255:68");
-  EXPECT_EQ(t.ctx.Leases.at(0).Expires, t.ctx.Now() + Seconds(3600));
+  EXPECT_EQ(t.ctx.Leases.All().at(0).Expires, t.ctx.Now() + Seconds(3600));
   const auto renew = Feed(3, Opt(12, "pc"), 1, "10.0.0.10");
   EXPECT_EQ(renew.at(0).Type(), kDhcpAck);
   EXPECT_EQ(renew[0].to, "10.0.0.10:68");
