@@ -35,7 +35,7 @@ std::string TypeTopic(const Question& question) {
 
 void Dispatch(QueryContext& ctx, const std::string& ip, long port, const std::string& msg) {
   ctx.state.CountRequest(ctx.Now());
-  const ParsedQuery query = ParseQuestion(ctx.errors, msg);
+  ParsedQuery query = ParseQuestion(ctx.errors, msg);
   const int opcode = query.header.OpCode();
   // The opcode is looked at once a question is announced, before it is read.
   if (query.header.qdcount >= 1 && opcode != header::kOpQuery && opcode != header::kOpNotify) {
@@ -48,7 +48,7 @@ void Dispatch(QueryContext& ctx, const std::string& ip, long port, const std::st
     ctx.log.AddLine(0, "Incomplete DNS Request from " + ip);
     return;
   }
-  const Question& question = *query.question;
+  Question& question = *query.question;
   if (question.qclass != kClassIN && question.qclass != kClassANY) {
     const std::string topic = ClassN(question.qclass);
     ctx.log.AddLine(0, "DNS Request from " + ip + " for " + topic);
@@ -74,11 +74,9 @@ void Dispatch(QueryContext& ctx, const std::string& ip, long port, const std::st
     NotImplemented(ctx, ip, port, msg, topic);
     return;
   }
-  if (ctx.log.KeepLog || ctx.settings.WRITELOG) {
-    ctx.log.AddLine(0, "Request from " + ip + " for " + TypeTopic(question));
-  }
+  if (ctx.log.Writes(0)) ctx.log.AddLine(0, "Request from " + ip + " for " + TypeTopic(question));
   ctx.Requests.AdmitUDP(std::make_shared<clDNSRequest>(ctx, UdpClient{ip, port, edns.edns}, query.header.id,
-                                                       query.header.RD(), question));
+                                                       query.header.RD(), std::move(question)));
 }
 
 }  // namespace

@@ -77,6 +77,7 @@ struct Boundary {
 class SectionWriter {
  public:
   SectionWriter(QueryContext& ctx, std::string& message) : ctx_(ctx), message_(message) {
+    boundaries_.reserve(8);  // one allocation for the usual few RRsets
     boundaries_.push_back({message.size(), {}});
   }
 

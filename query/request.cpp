@@ -161,7 +161,7 @@ void clDNSRequest::DeliverToParent(const std::string& key) {
 }
 
 void clDNSRequest::LogReply(const std::string& client) {
-  if (!ctx_.log.KeepLog && !ctx_.settings.WRITELOG) return;
+  if (!ctx_.log.Writes(0)) return;
   const std::string type = TypeN(Request.type);
   ctx_.log.AddLine(0, "Sending reply to " + client + " about " + type + "-record for " + Request.name + ":");
   if (Answer->RCode != header::kRCodeNoError) {

@@ -1,0 +1,68 @@
+// A guard on the two hot paths: heap allocations per authoritative answer
+// and per cache hit, from query octets to reply octets, counted on a fixed
+// workload and compared with the figures written here. More than 20% above a
+// figure fails; so does 20% below, so that an improvement is written down and
+// the guard tightens with the code.
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+#include "query_fixture.h"
+
+namespace {
+std::atomic<long> allocations{0};
+}  // namespace
+
+// The replacements pair malloc with free; GCC cannot see through that.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void* operator new(std::size_t size) {
+  allocations.fetch_add(1, std::memory_order_relaxed);
+  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+
+namespace vell::test {
+namespace {
+
+// As a server runs with no log file and no log window open: no line is made.
+class AllocationGuard : public QueryTest {
+ protected:
+  AllocationGuard() { ctx.log.KeepLog = false; }
+  // Allocations per query, asked 200 times after one warm-up.
+  double PerQuery(const std::string& name, const std::string& ip) {
+    const std::string query = Query(7, name, kTypeA);
+    ProcDNSRequest(q, ip, 5353, query);
+    sender.answers.reserve(256);
+    sender.answers.clear();
+    ctx.log.LogBuffer.clear();
+    const long before = allocations.load();
+    for (int i = 0; i < 200; ++i) ProcDNSRequest(q, ip, 5353, query);
+    const long counted = allocations.load() - before;
+    EXPECT_EQ(sender.answers.size(), 200u);
+    EXPECT_EQ(ReadReply(sender.answers.back().msg).answer.size(), 1u) << name;
+    return static_cast<double>(counted) / 200;
+  }
+};
+
+TEST_F(AllocationGuard, HotPathsAllocateNoMoreThanTheCommittedFigures) {
+  auto zone = ExampleZone();
+  Add(zone, "www.example.com.", kTypeA, "192.0.2.80");
+  ctx.Cache.AddRec(
+      MakeRecord(ctx.clock, Lifetime::kLearnt, "www.example.org.", kTypeA, IPToData("192.0.2.81"), 600));
+  const struct {
+    const char* path;
+    double measured, figure;
+  } rows[] = {
+      {"authoritative", PerQuery("www.example.com.", "10.0.0.9"), 15},
+      {"cache hit", PerQuery("www.example.org.", "127.0.0.1"), 16},
+  };
+  for (const auto& row : rows) {
+    EXPECT_LE(row.measured, row.figure * 1.2) << row.path << ": allocations per query grew";
+    EXPECT_GE(row.measured, row.figure * 0.8) << row.path << ": fewer allocations, write the figure down";
+  }
+}
+
+}  // namespace
+}  // namespace vell::test
