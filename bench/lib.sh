@@ -87,12 +87,13 @@ spawn() {
 }
 
 # spawn_nsd PORT ZONEFILE [EXTRA_ZONE_LINE]: NSD, one server process on
-# core 0, serving bench.test from ZONEFILE; its pid is in $!.
+# core 0, serving bench.test from ZONEFILE on $NSD_ADDRESS (127.0.0.1 by
+# default); its pid is in $!.
 spawn_nsd() {
   mkdir -p "$work/nsd"
   cat >"$work/nsd/nsd.conf" <<CONF
 server:
-  ip-address: 127.0.0.1@$1
+  ip-address: ${NSD_ADDRESS:-127.0.0.1}@$1
   server-count: 1
   username: ""
   zonesdir: "$work"
@@ -101,6 +102,9 @@ server:
   xfrdfile: "$work/nsd/xfrd.state"
   zonelistfile: "$work/nsd/zone.list"
   verbosity: 0
+  # One client address asks for everything here: rate limiting would make
+  # the answers of a wildcard (one bucket) slip to truncated ones.
+  rrl-ratelimit: 0
 remote-control:
   control-enable: no
 zone:

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <memory>
 #include <vector>
 
 #include "core/local_ips.h"
@@ -16,11 +17,31 @@ namespace {
 // A few datagrams per wake-up save loop turns and system calls under load;
 // the rest stay ready for the next turn, so other sources are not starved.
 constexpr unsigned kPerWakeup = 32;
+constexpr size_t kMaxDatagram = 65535;
 
 struct Outgoing {
   sockaddr_in to;
   std::string data;
 };
+
+// One set of receive buffers for every UDP socket of the process (the
+// outgoing pool alone has hundreds): the loop has one thread, and a batch is
+// copied out before any handler runs, so a handler that turns the loop again
+// cannot overwrite what is still to be delivered.
+struct ReceiveBuffers {
+  std::array<std::unique_ptr<char[]>, kPerWakeup> data;
+  std::array<sockaddr_in, kPerWakeup> senders{};
+  std::array<mmsghdr, kPerWakeup> headers{};
+  std::array<iovec, kPerWakeup> vectors{};
+};
+
+ReceiveBuffers& SharedBuffers() {
+  static ReceiveBuffers buffers;
+  if (!buffers.data[0]) {
+    for (auto& one : buffers.data) one.reset(new char[kMaxDatagram]);
+  }
+  return buffers;
+}
 
 }  // namespace
 
@@ -36,39 +57,40 @@ struct UdpSocket::Impl : sockets::SocketCore<UdpSocket> {
   bool broadcast = false;
   // The address reported by LocalIP when bound to an interface.
   std::string interface_address;
-  // Receive buffers, made on the first arrival.
-  std::vector<std::array<char, 65535>> buffers;
-  std::array<sockaddr_in, kPerWakeup> senders{};
-  std::array<mmsghdr, kPerWakeup> headers{};
-  std::array<iovec, kPerWakeup> vectors{};
+  // The batch being delivered, kept for its capacity.
+  std::vector<Datagram> arrivals;
   // Replies queued while a batch of arrivals is delivered.
   bool delivering = false;
   std::vector<Outgoing> queued;
 };
 
 int UdpSocket::Impl::ReceiveBatch() {
-  if (buffers.empty()) buffers.resize(kPerWakeup);
+  ReceiveBuffers& b = SharedBuffers();
   for (unsigned i = 0; i < kPerWakeup; ++i) {
-    vectors[i] = {buffers[i].data(), buffers[i].size()};
-    headers[i] = {};
-    headers[i].msg_hdr.msg_name = &senders[i];
-    headers[i].msg_hdr.msg_namelen = sizeof senders[i];
-    headers[i].msg_hdr.msg_iov = &vectors[i];
-    headers[i].msg_hdr.msg_iovlen = 1;
+    b.vectors[i] = {b.data[i].get(), kMaxDatagram};
+    b.headers[i] = {};
+    b.headers[i].msg_hdr.msg_name = &b.senders[i];
+    b.headers[i].msg_hdr.msg_namelen = sizeof b.senders[i];
+    b.headers[i].msg_hdr.msg_iov = &b.vectors[i];
+    b.headers[i].msg_hdr.msg_iovlen = 1;
   }
-  const int n = recvmmsg(fd, headers.data(), kPerWakeup, MSG_DONTWAIT, nullptr);
-  return n < 0 ? -errno : n;
+  const int n = recvmmsg(fd, b.headers.data(), kPerWakeup, MSG_DONTWAIT, nullptr);
+  if (n < 0) return -errno;
+  arrivals.resize(static_cast<size_t>(n));
+  for (int i = 0; i < n; ++i) {
+    Datagram& d = arrivals[i];
+    d.data.assign(b.data[i].get(), b.headers[i].msg_len);
+    d.host = sockets::HostText(b.senders[i]);
+    d.port = ntohs(b.senders[i].sin_port);
+  }
+  return n;
 }
 
 void UdpSocket::Impl::Deliver(int count) {
   const auto keep = shared_from_this();  // a handler may destroy the socket
   delivering = true;
   for (int i = 0; i < count; ++i) {
-    Datagram d;
-    d.data.assign(buffers[i].data(), headers[i].msg_len);
-    d.host = sockets::HostText(senders[i]);
-    d.port = ntohs(senders[i].sin_port);
-    if (!Raise(&UdpSocket::OnDataArrival, d)) break;
+    if (!Raise(&UdpSocket::OnDataArrival, arrivals[i])) break;
   }
   delivering = false;
   Flush();

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -51,6 +52,31 @@ TEST_F(UdpSocketTest, EachDatagramArrivesWholeWithItsSender) {
     EXPECT_EQ(d.host, kLoopback);
     EXPECT_EQ(d.port, client.LocalPort());
   }
+}
+
+long ResidentKb() {
+  std::ifstream status("/proc/self/status");
+  std::string key;
+  long kb = 0;
+  while (status >> key && key != "VmRSS:") status.ignore(1 << 10, '\n');
+  status >> kb;
+  return kb;
+}
+
+// A resolver holds hundreds of sockets that each receive now and then: what
+// one of them costs must not be a batch of 64 KB buffers of its own.
+TEST_F(UdpSocketTest, SocketsThatHaveReceivedCostNoBuffersOfTheirOwn) {
+  std::vector<std::unique_ptr<UdpSocket>> pool;
+  int arrived = 0;
+  const long before = ResidentKb();
+  for (int i = 0; i < 64; ++i) {
+    pool.push_back(std::make_unique<UdpSocket>(loop));
+    pool.back()->Bind(0, kLoopback);
+    pool.back()->OnDataArrival = [&](const Datagram&) { ++arrived; };
+    server.SendTo(kLoopback, pool.back()->LocalPort(), "x");
+  }
+  ASSERT_TRUE(RunUntil(loop, [&] { return arrived == 64; }));
+  EXPECT_LT(ResidentKb() - before, 16 * 1024);
 }
 
 TEST_F(UdpSocketTest, RepliesQueuedDuringABatchAllLeaveInOrder) {
