@@ -20,8 +20,15 @@ void* operator new(std::size_t size) {
   if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
   throw std::bad_alloc();
 }
+// The library's temporary buffers come through the nothrow form: every form
+// that can meet the deletes below is replaced, or a sanitizer sees a mismatch.
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  allocations.fetch_add(1, std::memory_order_relaxed);
+  return std::malloc(size == 0 ? 1 : size);
+}
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
 
 namespace vell::test {
 namespace {
