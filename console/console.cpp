@@ -26,6 +26,9 @@ const std::pair<const char*, const char*> kSecurityHeaders[] = {
     {"Cache-Control", "no-store"},
 };
 
+// A browser's connection silent this long is closed.
+constexpr unsigned kConnectionTimeoutS = 30;
+
 // The paths that change something: POST only, with the CSRF token.
 bool ChangesState(const std::string& path) { return path.rfind("/api/do/", 0) == 0; }
 
@@ -56,7 +59,7 @@ const char* RenameText(RenameOutcome outcome) {
 
 Console::Console(ConsoleData data, ConsoleOperations& ops, const std::string& address, uint16_t port)
     : data_(data), ops_(ops), token_(RandomToken()), lookup_(data.env, data.dns_port) {
-  daemon_ = std::make_unique<HttpDaemon>(data_.env.loop, address, port,
+  daemon_ = std::make_unique<HttpDaemon>(data_.env.loop, address, port, kConnectionTimeoutS,
                                          [this](const HttpRequest& request) { return Serve(request); });
   host_ = address + ":" + std::to_string(daemon_->Port());
   guard_ = std::make_unique<ConsoleGuard>(

@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <memory>
 
@@ -13,6 +14,9 @@
 namespace vell {
 
 namespace {
+
+// The longest the timer waits, whatever the library asks for.
+constexpr int kMaxWaitMs = 60 * 1000;
 
 // A request body larger than this is refused: the console's forms are small.
 constexpr size_t kMaxBody = size_t{64} * 1024;
@@ -103,22 +107,22 @@ int Listen(const std::string& address, uint16_t port) {
 
 }  // namespace
 
-HttpDaemon::HttpDaemon(EventLoop& loop, const std::string& address, uint16_t port, Handler handler)
+HttpDaemon::HttpDaemon(EventLoop& loop, const std::string& address, uint16_t port, unsigned timeout_s,
+                       Handler handler)
     : loop_(loop), handler_(std::move(handler)) {
   const int fd = Listen(address, port);
   port_ = ntohs(sockets::LocalAddress(fd).sin_port);
   daemon_ = MHD_start_daemon(MHD_USE_EPOLL, 0, nullptr, nullptr, &Access, this, MHD_OPTION_LISTEN_SOCKET, fd,
                              MHD_OPTION_NOTIFY_COMPLETED, &Completed, nullptr, MHD_OPTION_CONNECTION_LIMIT,
-                             32U, MHD_OPTION_PER_IP_CONNECTION_LIMIT, 16U, MHD_OPTION_CONNECTION_TIMEOUT, 30U,
-                             MHD_OPTION_END);
+                             32U, MHD_OPTION_PER_IP_CONNECTION_LIMIT, 16U, MHD_OPTION_CONNECTION_TIMEOUT,
+                             timeout_s, MHD_OPTION_END);
   if (daemon_ == nullptr) {
     ::close(fd);
     sockets::ThrowErrno(EINVAL, false);
   }
   const MHD_DaemonInfo* info = MHD_get_daemon_info(daemon_, MHD_DAEMON_INFO_EPOLL_FD);
   watch_id_ = loop_.Watch(info->epoll_fd, false, [this](bool, bool) { Run(); });
-  timer_id_ = loop_.AddTimer(1000, [this] { Run(); });
-  loop_.EnableTimer(timer_id_, true);
+  timer_id_ = loop_.AddTimer(kMaxWaitMs, [this] { Run(); });
 }
 
 HttpDaemon::~HttpDaemon() {
@@ -129,13 +133,22 @@ HttpDaemon::~HttpDaemon() {
 
 // One pass of the library over what is ready. A connection that can go on
 // at once (the rest of a response) makes its time-out zero; those passes
-// are repeated a bounded number of times, the rest waits for the next event.
+// are repeated a bounded number of times, the rest waits for the next event
+// or for the time-out the library asks for.
 void HttpDaemon::Run() {
-  for (int pass = 0; pass < 8; ++pass) {
+  MHD_UNSIGNED_LONG_LONG timeout = 0;
+  bool wanted = true;
+  for (int pass = 0; pass < 8 && wanted && timeout == 0; ++pass) {
     MHD_run(daemon_);
-    MHD_UNSIGNED_LONG_LONG timeout = 1;
-    if (MHD_get_timeout(daemon_, &timeout) != MHD_YES || timeout != 0) return;
+    wanted = MHD_get_timeout(daemon_, &timeout) == MHD_YES;
   }
+  // Without a time-out to keep (no connection open) the timer stays off;
+  // the wait may be shorter than the library's, never longer.
+  if (wanted) {
+    loop_.SetTimerInterval(timer_id_,
+                           static_cast<int>(std::clamp<MHD_UNSIGNED_LONG_LONG>(timeout, 1, kMaxWaitMs)));
+  }
+  loop_.EnableTimer(timer_id_, wanted);
 }
 
 }  // namespace vell

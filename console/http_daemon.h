@@ -1,7 +1,8 @@
 // The console's HTTP server: libmicrohttpd driven from our one event loop.
-// Its epoll descriptor is a source of the loop and a one-second timer runs
-// its time-outs; it has no thread of its own, and since it answers from
-// what is in memory, a slow browser only ever waits on its own socket.
+// Its epoll descriptor is a source of the loop, and a timer is armed for
+// whenever the library next needs to run unprompted (a connection's
+// time-out); it has no thread of its own, and since it answers from what is
+// in memory, a slow browser only ever waits on its own socket.
 #pragma once
 
 #include <cstdint>
@@ -20,8 +21,8 @@ class HttpDaemon {
   using Handler = std::function<HttpResponse(const HttpRequest&)>;
 
   // Binds address:port (throws SocketError when it cannot) and starts
-  // serving through the loop.
-  HttpDaemon(EventLoop& loop, const std::string& address, uint16_t port, Handler handler);
+  // serving through the loop; a connection silent for timeout_s is closed.
+  HttpDaemon(EventLoop& loop, const std::string& address, uint16_t port, unsigned timeout_s, Handler handler);
   ~HttpDaemon();
   HttpDaemon(const HttpDaemon&) = delete;
   HttpDaemon& operator=(const HttpDaemon&) = delete;

@@ -29,7 +29,7 @@ class ConsoleOperations {
   virtual void ClearCache() = 0;   // mnuClearCache
   virtual void ClearWindow() = 0;  // mnuClearWindow
   virtual void Dump() = 0;         // mnuDump: writes the support file
-  virtual void GetRoot() = 0;      // mnuGetRoot: runs the fetch command
+  virtual void GetRoot() = 0;      // mnuGetRoot: starts the fetch; it ends later
   virtual void Exit() = 0;         // mnuExit
   // mnuViewCache: writes the snapshot file and returns its path.
   virtual std::string SnapShot() = 0;

@@ -41,16 +41,7 @@ void ServerOperations::ClearWindow() {
 
 void ServerOperations::Dump() { ctx_.errors.Report("", 0, "", ""); }
 
-void ServerOperations::GetRoot() {
-  Trap(ctx_.errors, "frmMain mnuGetRoot", [&] {
-    // The command runs in the program directory, given to the shell as $1.
-    if (runner_.Run({"/bin/sh", "-c", "cd \"$1\" && " + getroot_, "sh", ctx_.home}) != 0) {
-      ctx_.log.AddLine(0, "Root hints fetch failed.");
-      return;
-    }
-    server_.services.LoadPerm();
-  });
-}
+void ServerOperations::GetRoot() { fetch_.Start(); }
 
 void ServerOperations::Exit() {
   Trap(ctx_.errors, "frmMain mnuExit", [&] { exit_(false); });

@@ -9,6 +9,7 @@
 #include "core/platform/command_runner.h"
 #include "core/platform/service_control.h"
 #include "server/block_dialog.h"
+#include "server/root_fetch.h"
 #include "server/server.h"
 
 namespace vell {
@@ -23,8 +24,7 @@ class ServerOperations final : public ConsoleOperations {
       : ctx_(ctx),
         server_(server),
         service_(service),
-        runner_(runner),
-        getroot_(std::move(getroot)),
+        fetch_(ctx.env, runner, std::move(getroot), [&server] { server.services.LoadPerm(); }),
         exit_(std::move(exit)) {}
 
   void StartStop() override;
@@ -49,8 +49,7 @@ class ServerOperations final : public ConsoleOperations {
   Context& ctx_;
   Server& server_;
   ServiceControl& service_;
-  CommandRunner& runner_;
-  std::string getroot_;
+  RootFetch fetch_;
   ExitFn exit_;
 };
 

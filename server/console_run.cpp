@@ -6,15 +6,16 @@
 
 namespace vell {
 
-ConsoleRun::ConsoleRun(Context& ctx, Server& server, ServiceControl& service, ConsoleMessageBoxes& boxes,
-                       std::string address, uint16_t port, const std::string& getroot)
+ConsoleRun::ConsoleRun(Context& ctx, Server& server, ServiceControl& service, CommandRunner& runner,
+                       ConsoleMessageBoxes& boxes, std::string address, uint16_t port,
+                       const std::string& getroot)
     : ctx_(ctx),
       server_(server),
       service_(service),
       boxes_(boxes),
       address_(std::move(address)),
       port_(port),
-      ops_(ctx, server, service, runner_, getroot, [this](bool start_service) { Exit(start_service); }) {}
+      ops_(ctx, server, service, runner, getroot, [this](bool start_service) { Exit(start_service); }) {}
 
 void ConsoleRun::Open() {
   if (address_.empty()) return;

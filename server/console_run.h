@@ -18,8 +18,9 @@ namespace vell {
 class ConsoleRun {
  public:
   // address empty: no console (--console off).
-  ConsoleRun(Context& ctx, Server& server, ServiceControl& service, ConsoleMessageBoxes& boxes,
-             std::string address, uint16_t port, const std::string& getroot);
+  // runner starts getroot, the command that fetches the root hints.
+  ConsoleRun(Context& ctx, Server& server, ServiceControl& service, CommandRunner& runner,
+             ConsoleMessageBoxes& boxes, std::string address, uint16_t port, const std::string& getroot);
 
   void Open();
 
@@ -32,7 +33,6 @@ class ConsoleRun {
   ConsoleMessageBoxes& boxes_;
   const std::string address_;
   const uint16_t port_;
-  ProcessRunner runner_;
   ServerOperations ops_;
   std::unique_ptr<Console> console_;
   int exit_timer_ = -1;

@@ -55,15 +55,21 @@ constexpr char kGetRootCommand[] =
     "curl -fsS --max-time 30 -o named.root.new https://www.internic.net/domain/named.root"
     " && mv named.root.new named.root";
 
+// Every outside command of a run; "systemctl" is the one the environment
+// can replace (tests).
 class SystemctlRunner final : public CommandRunner {
  public:
-  int Run(const std::vector<std::string>& argv) override {
-    std::vector<std::string> cmd = argv;
-    if (!cmd.empty() && cmd[0] == "systemctl") cmd[0] = EnvOr("VELLION_SYSTEMCTL", "systemctl");
-    return real_.Run(cmd);
+  explicit SystemctlRunner(EventLoop& loop) : real_(loop) {}
+  int Run(const std::vector<std::string>& argv) override { return real_.Run(Named(argv)); }
+  void Start(const std::vector<std::string>& argv, int limit_ms, Finished finished) override {
+    real_.Start(Named(argv), limit_ms, std::move(finished));
   }
 
  private:
+  static std::vector<std::string> Named(std::vector<std::string> cmd) {
+    if (!cmd.empty() && cmd[0] == "systemctl") cmd[0] = EnvOr("VELLION_SYSTEMCTL", "systemctl");
+    return cmd;
+  }
   ProcessRunner real_;
 };
 
@@ -166,7 +172,7 @@ int Main(const std::vector<std::string>& args) {
   EventLoop loop;
   Context ctx(clock, home, boxes, loop);
   ctx.ports = cl->ports;
-  SystemctlRunner runner;
+  SystemctlRunner runner(loop);
   ServiceControl service = MakeServiceControl(ctx, *cl, runner);
   ctx.errors.event_log = [&service](const std::string& text) { service.LogEvent(text); };
 
@@ -177,8 +183,8 @@ int Main(const std::vector<std::string>& args) {
     std::fflush(stdout);
   });
   ctx.log.window = &window;
-  ConsoleRun console(ctx, server, service, boxes, cl->console ? cl->console_address : "", cl->console_port,
-                     EnvOr("VELLION_GETROOT", kGetRootCommand));
+  ConsoleRun console(ctx, server, service, runner, boxes, cl->console ? cl->console_address : "",
+                     cl->console_port, EnvOr("VELLION_GETROOT", kGetRootCommand));
 
   Trap(ctx.errors, "modMain Main", [&] {
     // Linux has service control, so it counts as the NT family.

@@ -199,6 +199,13 @@ void EventLoop::EnableTimer(int id, bool enabled) {
   src->enabled = enabled;
 }
 
+void EventLoop::SetTimerInterval(int id, int interval_ms) {
+  auto src = impl_->Find(id);
+  if (!src) return;
+  src->interval_ms = interval_ms;
+  if (src->enabled) Arm(src->fd, interval_ms);
+}
+
 void EventLoop::RemoveTimer(int id) { impl_->Remove(id); }
 
 void EventLoop::OnTerminate(Callback cb) { impl_->on_terminate = std::move(cb); }

@@ -37,6 +37,8 @@ class EventLoop {
   // runs long simply delays the next.
   int AddTimer(int interval_ms, Callback cb);
   void EnableTimer(int id, bool enabled);
+  // A new period; an enabled timer starts it from now.
+  void SetTimerInterval(int id, int interval_ms);
   void RemoveTimer(int id);
 
   // SIGTERM and SIGINT become this loop event (never handled inside the

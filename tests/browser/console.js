@@ -1,7 +1,8 @@
 'use strict';
 // The operator console used as an operator would, in Debian's chromium:
-// commands and their questions, the log and the graph while dig asks, a
-// lease renamed and deleted, an address blocked, the cache table, Exit.
+// commands and their questions, the log and the graph while dig asks, DNS
+// answering while the root hints are fetched, a lease renamed and deleted,
+// an address blocked, the cache table, Exit, the switch into service mode.
 // Screenshots go to $SCREENSHOTS. Only loopback traffic; the server is
 // stopped by its pid whatever happens.
 
@@ -58,6 +59,20 @@ async function answer(page, expectedText, focused, press) {
     !(await box.isVisible()) || (await page.locator('#box-text').textContent()) !== text);
 }
 
+// One run of the server in home, on the given ports; its standard output
+// is collected until the console's URL shows. All are stopped at the end.
+const servers = [];
+async function startServer(home, dnsPort, consolePort, env) {
+  const server = spawn(vellmain, ['-n', '--home', home, '--dns-port', String(dnsPort),
+    '--console', '127.0.0.1:' + consolePort], { stdio: ['ignore', 'pipe', 'inherit'], env: { ...process.env, ...env } });
+  let out = '';
+  server.stdout.on('data', (d) => { out += d; });
+  servers.push(server);
+  await until('the console URL', () => /Console: (\S+)/.test(out));
+  server.url = /Console: (\S+)/.exec(out)[1];
+  return server;
+}
+
 async function main() {
   const home = fs.mkdtempSync(path.join(os.tmpdir(), 'vellion-console-'));
   fs.cpSync(path.join(root, 'demo'), home, { recursive: true });
@@ -66,23 +81,15 @@ async function main() {
   fs.mkdirSync(shots, { recursive: true });
   const dnsPort = await freePort();
   const consolePort = await freePort();
-  const server = spawn(vellmain, ['-n', '--home', home, '--dns-port', String(dnsPort),
-    '--console', '127.0.0.1:' + consolePort], {
-    stdio: ['ignore', 'pipe', 'inherit'],
-    env: { ...process.env, VELLION_GETROOT: 'touch getroot.ran' },
-  });
-  let out = '';
-  server.stdout.on('data', (d) => { out += d; });
   let browser;
   try {
-    await until('the console URL', () => /Console: (\S+)/.test(out));
-    const url = /Console: (\S+)/.exec(out)[1];
+    const server = await startServer(home, dnsPort, consolePort, { VELLION_GETROOT: 'sleep 3 && touch getroot.ran' });
     browser = await chromium.launch({ executablePath: process.env.CHROMIUM || '/usr/bin/chromium', args: ['--no-sandbox'] });
     const page = await browser.newPage({ viewport: { width: 1000, height: 800 } });
     const errors = [];
     page.on('pageerror', (e) => errors.push(String(e)));
     page.on('console', (m) => { if (m.type() === 'error') errors.push(m.text()); });
-    await page.goto(url);
+    await page.goto(server.url);
     await until('the status bar', async () => (await page.textContent('#status')).startsWith('Uptime:'));
     assert.strictEqual(await page.textContent('#badge'), 'running');
 
@@ -101,6 +108,12 @@ async function main() {
     await until('the graph', async () => Number(await page.getAttribute('#graph', 'data-total')) >= 10);
     await page.screenshot({ path: path.join(shots, 'main.png'), fullPage: true });
 
+    // mnuReload: a changed zone file is answered after the command.
+    assert.strictEqual(dig(dnsPort, 'new.vellion.test'), '127.0.0.99');
+    fs.appendFileSync(path.join(home, 'data/vellion.test.dns'), 'new IN A 127.0.0.66\n');
+    await page.click('#mnuReload');
+    await until('the reloaded zone', () => dig(dnsPort, 'new.vellion.test') === '127.0.0.66');
+
     // mnuClearCache: No is the default and changes nothing; Yes clears.
     await page.click('#mnuClearCache');
     await answer(page, 'Are you sure you want to clear the cached records ?', 'No', 'No');
@@ -109,19 +122,39 @@ async function main() {
     await until('the clear', async () => (await page.textContent('#log')).includes('Cache cleared by operator'));
     assert.strictEqual((await page.textContent('#log')).split('Cache cleared by operator').length, 2);
 
-    // mnuGetRoot runs the fetch command in the program directory after its
-    // box; mnuDump writes the support file and asks about it.
+    // mnuClearWindow empties the log window; mnuGetRoot's fetch command
+    // runs in the program directory after its box while DNS goes on
+    // answering, and the root hints are loaded once it has ended.
+    await page.click('#mnuClearWindow');
+    await until('the empty log', async () => (await page.textContent('#log')) === '');
     await page.click('#mnuGetRoot');
     await answer(page, ['This function will start an FTP session with the Internic and download',
       'the latest Internet Root file.', '', 'The Internet Root records very seldom change, and Vellion',
       'comes with the latest Root file at the time of shipping.'].join('\n'), 'OK', 'OK');
-    await until('the fetch command', () => fs.existsSync(path.join(home, 'getroot.ran')));
+    const ran = path.join(home, 'getroot.ran');
+    let answered = 0;
+    for (let i = 0; i < 50 && !fs.existsSync(ran); i++, answered++) {
+      assert.match(dig(dnsPort, 'www.vellion.test'), /127\.0\.0\.8/);
+      assert.ok(!(await page.textContent('#log')).includes('Loading Root DNS server records...'));
+      await new Promise((r) => setTimeout(r, 200));
+    }
+    assert.ok(answered >= 5 && fs.existsSync(ran), 'answers during the fetch: ' + answered);
+    await until('the root hints loaded', async () =>
+      (await page.textContent('#log')).includes('Loading Root DNS server records...'));
+    let support = null;
+    page.context().once('page', (p) => { support = p; });
     await page.click('#mnuDump');
     await answer(page, /^An error has occured in Vellion!\n/, 'OK', 'OK');
     await answer(page, ['', 'A support file containing information about your', 'system and configuration was created as',
       "'" + home + "/support.txt'", 'Please send this file to the Vellion support address and',
-      'state your question, suggestion or problem.', '', 'Review the support file with notepad now ?'].join('\n'), 'Yes', 'No');
-    assert.ok(fs.existsSync(path.join(home, 'support.txt')));
+      'state your question, suggestion or problem.', '', 'Review the support file with notepad now ?'].join('\n'), 'Yes', 'Yes');
+    await until('the support file page', () => support);
+    await support.waitForLoadState();
+    const written = fs.readFileSync(path.join(home, 'support.txt'), 'latin1');
+    assert.match(written, new RegExp('^Vellion support information\r\n[^]*\r\nProgram directory: ' + home + '\r\n'));
+    // The page shows the text as written (the viewer adds a line end).
+    assert.strictEqual((await support.textContent('pre')).trimEnd(), written.replace(/\r\n/g, '\n').trimEnd());
+    await support.close();
 
     // The lease window: rename, then delete, each seen by dig.
     assert.strictEqual(dig(dnsPort, 'laptop.vellion.test'), '127.0.0.77');
@@ -210,10 +243,27 @@ async function main() {
     await answer(page, 'Exit Vellion ?', 'Yes', 'Yes');
     await until('the end of the server', () => server.exitCode !== null);
     assert.deepStrictEqual(errors, []);
+
+    // The options dialog's switch into service mode: the unit is enabled
+    // through systemctl (a fake noting its arguments), and the run ends for
+    // the service to take over.
+    const units = fs.mkdtempSync(path.join(home, 'units-'));
+    const calls = path.join(home, 'systemctl.calls');
+    const fake = path.join(home, 'systemctl');
+    fs.writeFileSync(fake, '#!/bin/sh\necho "$@" >> "' + calls + '"\n', { mode: 0o755 });
+    const service = await startServer(home, dnsPort, consolePort, { VELLION_UNIT_DIR: units, VELLION_SYSTEMCTL: fake });
+    await page.goto(service.url);
+    await page.click('#mnuOptions');
+    await page.check('[data-field=service]');
+    await page.click('#options-ok');
+    await answer(page, '\nNT System Service Installed!\nVellion will now be restarted.', 'OK', 'OK');
+    await until('the end of the run', () => service.exitCode !== null);
+    assert.strictEqual(fs.readFileSync(calls, 'utf8'), 'daemon-reload\nenable vellion\nstart vellion\n');
+    assert.match(fs.readFileSync(path.join(home, 'vellion.ini'), 'latin1'), /^NTService: YES\r$/m);
     console.log('console browser test passed; screenshots in ' + shots);
   } finally {
     if (browser) await browser.close();
-    if (server.exitCode === null) {
+    for (const server of servers.filter((s) => s.exitCode === null)) {
       const ended = new Promise((r) => server.once('exit', r));
       server.kill('SIGTERM');
       await ended;

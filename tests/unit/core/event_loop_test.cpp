@@ -80,17 +80,20 @@ TEST(EventLoopTest, SourceRemovedInsideItsOwnCallbackIsNotServedAgain) {
   EXPECT_EQ(a_calls + b_calls, 1);
 }
 
-TEST(EventLoopTest, TimerTicksOnlyWhileEnabled) {
+TEST(EventLoopTest, TimerTicksOnlyWhileEnabledAtItsLatestInterval) {
   EventLoop loop;
   int ticks = 0;
   const int id = loop.AddTimer(10, [&] { ++ticks; });
   RunFor(loop, 50ms);
   EXPECT_EQ(ticks, 0) << "created disabled";
 
+  loop.SetTimerInterval(id, 60000);
   loop.EnableTimer(id, true);
+  loop.SetTimerInterval(id, 10);  // starts at once
   EXPECT_TRUE(RunUntil(loop, [&] { return ticks >= 3; }));
 
   loop.EnableTimer(id, false);
+  loop.SetTimerInterval(id, 5);  // stays off
   const int at_disable = ticks;
   RunFor(loop, 50ms);
   EXPECT_EQ(ticks, at_disable);
