@@ -43,7 +43,8 @@ EdnsQuery ReadEdns(ErrorSink& sink, std::string_view message) {
       if (rest.size() < kRecordFixedSize) return edns;
       const int32_t type = GetInt(rest, true);
       const int32_t payload = GetInt(rest, true);
-      const auto version = static_cast<unsigned char>(rest[1]);  // TTL: ext. RCODE, version, flags
+      const auto rcode_high = static_cast<unsigned char>(rest[0]);  // TTL: ext. RCODE, version, flags
+      const auto version = static_cast<unsigned char>(rest[1]);
       rest.remove_prefix(4);
       const auto length = static_cast<size_t>(GetInt(rest, true));
       if (rest.size() < length) return edns;
@@ -51,7 +52,7 @@ EdnsQuery ReadEdns(ErrorSink& sink, std::string_view message) {
       if (type != kTypeOPT) continue;
       if (section != kAdditional || owner != "." || seen) return {EdnsQuery::Status::kFormErr, 0};
       seen = true;
-      edns = {version == 0 ? EdnsQuery::Status::kPresent : EdnsQuery::Status::kBadVers, payload};
+      edns = {version == 0 ? EdnsQuery::Status::kPresent : EdnsQuery::Status::kBadVers, payload, rcode_high};
     }
   }
   return edns;
@@ -83,7 +84,7 @@ std::string EdnsErrorReply(ErrorSink& sink, std::string_view query, EdnsQuery::S
       static_cast<char>(badvers ? kRCodeBadVers & header::kRCodeMask : header::kRCodeFormErr);
   reply.replace(header::kQdCount, 8,
                 MakeInt(questioned ? 1 : 0) + MakeInt(0) + MakeInt(0) + MakeInt(badvers ? 1 : 0));
-  if (badvers) reply += OptRecord(kRCodeBadVers >> 4);
+  if (badvers) reply += OptRecord(kRCodeBadVers >> kRCodeLowBits);
   return reply;
 }
 

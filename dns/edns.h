@@ -20,11 +20,13 @@ constexpr size_t kPlainUdpLimit = 512;
 // The most a TCP message can hold: its length prefix has two octets.
 constexpr size_t kMaxTcpMessage = 65535;
 constexpr int kRCodeBadVers = 16;  // extended RCODE: the high 8 bits sit in OPT
+constexpr int kRCodeLowBits = 4;   // of an extended RCODE, those in the header
 
 struct EdnsQuery {
   enum class Status { kAbsent, kPresent, kFormErr, kBadVers };
   Status status = Status::kAbsent;
   int32_t payload = 0;  // the client's UDP payload size, as sent
+  int rcode_high = 0;   // the high 8 bits of an extended RCODE (a response's)
 };
 
 // The OPT record of a message: one, in the additional section, owned by the

@@ -170,17 +170,17 @@ std::string EchoReply(std::string request, int flags2) {
   return request;
 }
 
-std::string BuildQuery(ErrorSink& sink, int32_t id, bool rd, const Question& question) {
+std::string BuildQuery(ErrorSink& sink, int32_t id, bool rd, const Question& question, bool edns) {
   std::string query = MakeInt(id);
   query += static_cast<char>(rd ? header::kRD : 0);
   query += '\0';        // flags 2
   query += MakeInt(1);  // QDCOUNT
   query.append(4, '\0');
-  query += MakeInt(1);  // ARCOUNT: our OPT record
+  query += MakeInt(edns ? 1 : 0);  // ARCOUNT: our OPT record
   query += ZipName(sink, query, question.name);
   query += MakeInt(question.type);
   query += MakeInt(question.qclass);
-  return query += OptRecord();
+  return edns ? query += OptRecord() : query;
 }
 
 }  // namespace vell

@@ -90,7 +90,7 @@ Message DecodeMessage(ErrorSink& sink, std::string_view message);
 std::string EchoReply(std::string request, int flags2 = -1);
 
 // A query of one question with RD as given and every other flag clear,
-// offering EDNS(0) with our payload size.
-std::string BuildQuery(ErrorSink& sink, int32_t id, bool rd, const Question& question);
+// offering EDNS(0) with our payload size unless edns is false.
+std::string BuildQuery(ErrorSink& sink, int32_t id, bool rd, const Question& question, bool edns = true);
 
 }  // namespace vell

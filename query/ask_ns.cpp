@@ -125,16 +125,25 @@ void clDNSRequest::SendQuery(size_t pick, int16_t min_count) {
   if (min_count >= kLastRoundCount && (Level > 0 || long_enough)) {
     NSCol.erase(NSCol.begin() + static_cast<std::ptrdiff_t>(pick));
   }
-  const int32_t id = ctx_.QueryIds.Next();
-  OpenRqOut.push_back({id, server.IP});
   if (ctx_.log.Writes(2)) {
     ctx_.log.AddLine(2, "Sending request to " + server.Name + " (" + server.IP + ") for " +
                             TypeN(Request.type) + "-record for " + LookupName);
   }
+  Send(server.IP, ctx_.QueryIds.Next(), Transport::kUdp);
+}
+
+void clDNSRequest::Send(const std::string& ip, int32_t id, Transport via) {
+  OpenRqOut.push_back({id, ip});
   TimeOut = ctx_.Now() + Seconds(kQueryTimeOutSeconds);
   // Recursion is asked of forwarders only.
   const Question question{LookupName, Request.type, kClassIN};
-  ctx_.sender.SendRequest(server.IP, BuildQuery(ctx_.errors, id, ctx_.settings.RECURSIONOUT, question));
+  const bool edns = std::find(NoEdns.begin(), NoEdns.end(), ip) == NoEdns.end();
+  const std::string query = BuildQuery(ctx_.errors, id, ctx_.settings.RECURSIONOUT, question, edns);
+  if (via == Transport::kTcp) {
+    ctx_.sender.SendRequestOverTcp(ip, query);
+  } else {
+    ctx_.sender.SendRequest(ip, query);
+  }
 }
 
 }  // namespace vell

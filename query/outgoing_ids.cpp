@@ -10,9 +10,6 @@ namespace vell {
 namespace {
 
 constexpr uint32_t kIdentifiers = 65536;
-// A query's answer is waited for a second at most before it is asked again
-// elsewhere; one later than this answers nothing any more.
-constexpr double kOpenSeconds = 10;
 
 bool SameQuestion(const Question& a, const Question& b) {
   return a.type == b.type && a.qclass == b.qclass && LowerCase(a.name) == LowerCase(b.name);

@@ -33,6 +33,10 @@ bool ReadOutgoing(ErrorSink& sink, std::string_view msg, OutgoingQuery& out);
 
 class OutgoingIds {
  public:
+  // A query's answer is waited for a second at most before it is asked
+  // again elsewhere; one later than this answers nothing any more.
+  static constexpr int kOpenSeconds = 10;
+
   explicit OutgoingIds(const Clock& clock) : clock_(clock) {}
 
   // A random identifier that no open query holds.

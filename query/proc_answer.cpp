@@ -51,8 +51,7 @@ void clDNSRequest::ProcAnswer(const std::shared_ptr<clDNSAnswer>& response) {
 }
 
 std::string clDNSRequest::ForgetQueriesTo(int32_t id) {
-  const auto out =
-      std::find_if(OpenRqOut.begin(), OpenRqOut.end(), [&](const clDNSRequestOut& o) { return o.Id == id; });
+  const auto out = OpenQuery(id);
   if (out == OpenRqOut.end()) return {};
   std::string ip = out->IP;
   std::erase_if(OpenRqOut, [&](const clDNSRequestOut& o) { return o.IP == ip; });

@@ -11,6 +11,7 @@
 #include "core/clock.h"
 #include "dns/answer.h"
 #include "dns/message.h"
+#include "query/dispatch.h"
 
 namespace vell {
 
@@ -94,6 +95,11 @@ class clDNSRequest {
   void TagReply(const std::shared_ptr<clDNSAnswer>& RtAns);
   // Merges an answer for the address of server Name into the candidates.
   void AddNSAns(const std::shared_ptr<clDNSAnswer>& RtAns, const std::string& Name);
+  // The server that answered query id is asked the same again, with a new
+  // identifier (ask_again.cpp): over TCP after a truncated answer; without
+  // our OPT record after it rejected it, unless it had it so already (false).
+  void AskAgainOverTcp(int32_t id);
+  bool AskAgainWithoutEdns(int32_t id);
 
  private:
   // Makes found the answer, or adds its records to those collected so far;
@@ -125,6 +131,13 @@ class clDNSRequest {
   size_t PickAtRandom(int16_t min_count, bool need_address);
   bool IsThisServer(const std::string& ip) const;
   void SendQuery(size_t pick, int16_t min_count);
+  // Opens query id to ip and sends it.
+  void Send(const std::string& ip, int32_t id, Transport via);
+  // Closes query out and sends its question again to its server; how tells
+  // the log in which way.
+  void AskAgain(std::vector<clDNSRequestOut>::iterator out, Transport via, const std::string& how);
+  // The open query with identifier id, or OpenRqOut's end.
+  std::vector<clDNSRequestOut>::iterator OpenQuery(int32_t id);
 
   // Steps of ProcAnswer (proc_answer.cpp).
   void ServerFailed(int32_t id);
@@ -152,6 +165,8 @@ class clDNSRequest {
   // Candidate name servers and their zone, kept by the resolver.
   std::vector<clNServ> NSCol;
   std::string NSZone;
+  // Servers that rejected our OPT record; they are asked without it.
+  std::vector<std::string> NoEdns;
 };
 
 }  // namespace vell

@@ -4,6 +4,7 @@
 #include <memory>
 #include <utility>
 
+#include "dns/edns.h"
 #include "dns/header.h"
 #include "dns/message.h"
 #include "dns/record_data.h"
@@ -79,7 +80,15 @@ RequestPtr Waiting(QueryContext& ctx, const clDNSAnswer& answer) {
   return nullptr;
 }
 
-void Receive(QueryContext& ctx, const std::string& ip, const std::string& msg) {
+// A server that does not know EDNS may reject our OPT record instead of
+// ignoring it (RFC 6891 section 7).
+bool RejectsEdns(QueryContext& ctx, const Header& head, const std::string& msg) {
+  const int rcode = head.RCode();
+  if (rcode == header::kRCodeFormErr || rcode == header::kRCodeNotImplemented) return true;
+  return (ReadEdns(ctx.errors, msg).rcode_high << kRCodeLowBits | rcode) == kRCodeBadVers;
+}
+
+void Receive(QueryContext& ctx, const std::string& ip, const std::string& msg, Transport via) {
   const Header head = ReadHeader(msg);
   auto answer = std::make_shared<clDNSAnswer>();
   answer->Id = head.id;
@@ -114,16 +123,23 @@ void Receive(QueryContext& ctx, const std::string& ip, const std::string& msg) {
     ctx.soa_check.Offer(*answer);
     return;
   }
+  // Neither is cached: the first holds only part of the answer, the second
+  // none of it.
+  if (head.TC() && via == Transport::kUdp) {
+    waiting->AskAgainOverTcp(answer->Id);
+    return;
+  }
+  if (RejectsEdns(ctx, head, msg) && waiting->AskAgainWithoutEdns(answer->Id)) return;
   if (whole && !ctx.settings.SPOOFSECURE) ctx.Cache.CacheAdd(*answer);
   waiting->ProcAnswer(answer);
 }
 
 }  // namespace
 
-void ProcDNSAnswer(QueryContext& ctx, const std::string& ip, const std::string& msg) {
+void ProcDNSAnswer(QueryContext& ctx, const std::string& ip, const std::string& msg, Transport via) {
   // The front end passes only messages of at least a header's length.
   if (msg.size() < header::kSize) return;
-  Trap(ctx.errors, "modDNS ProcDNSAnswer", [&] { Receive(ctx, ip, msg); });
+  Trap(ctx.errors, "modDNS ProcDNSAnswer", [&] { Receive(ctx, ip, msg, via); });
 }
 
 }  // namespace vell

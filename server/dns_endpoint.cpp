@@ -1,5 +1,7 @@
 #include "server/dns_endpoint.h"
 
+#include <algorithm>
+
 #include "core/text.h"
 #include "dns/header.h"
 #include "server/bind_failure.h"
@@ -13,7 +15,12 @@ constexpr int kServiceReceiveBuffer = 4 << 20;
 }  // namespace
 
 DnsEndpoint::DnsEndpoint(Context& ctx, InboundHandler& inbound, OutgoingIds& ids)
-    : ctx_(ctx), inbound_(inbound), pool_(ctx, inbound, ids) {}
+    : ctx_(ctx),
+      inbound_(inbound),
+      ids_(ids),
+      pool_(ctx, inbound, ids),
+      tcp_(ctx, inbound, ids),
+      full_(ctx.clock, ctx.log) {}
 
 bool DnsEndpoint::Open(const std::string& address) {
   auto socket = std::make_unique<UdpSocket>(ctx_.loop);
@@ -58,12 +65,30 @@ void DnsEndpoint::OnSocketError(int number, const std::string& text) {
   ctx_.log.AddLine(0, "MAIN-WS Error" + NumText(number) + " " + text);
 }
 
+bool DnsEndpoint::Room(const std::string& ip) {
+  const auto limit = static_cast<size_t>(std::max(1, ctx_.settings.OUTGOINGQUERIES));
+  if (ids_.OpenCount() < limit) return true;
+  full_.Hit(std::to_string(limit) + " open queries to other servers; " + ip + " not asked");
+  return false;
+}
+
 void DnsEndpoint::SendRequest(const std::string& ip, const std::string& msg) {
+  if (!Room(ip)) return;
   try {
     pool_.Send(ip, msg);
     ctx_.tray.DoTray(1);
   } catch (const SocketError& e) {
     ctx_.log.AddLine(0, "SR-WS Error" + NumText(e.Number()) + " " + e.what());
+  }
+}
+
+void DnsEndpoint::SendRequestOverTcp(const std::string& ip, const std::string& msg) {
+  if (!Room(ip)) return;
+  try {
+    tcp_.Send(ip, msg);
+    ctx_.tray.DoTray(1);
+  } catch (const SocketError& e) {
+    ctx_.log.AddLine(0, "SR-TCP Error" + NumText(e.Number()) + " " + e.what());
   }
 }
 

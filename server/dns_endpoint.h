@@ -1,17 +1,22 @@
 // DNS over UDP: the service socket WSDNS, which takes queries and sends
 // replies, and the pool of sockets the server's own queries leave from.
-// Every DNS datagram that leaves the process leaves here.
+// Every DNS datagram that leaves the process leaves here, and so do our own
+// queries over TCP. With OUTGOINGQUERIES open already a query is not sent:
+// it is lost like a dropped datagram, and its request asks again after its
+// time-out.
 #pragma once
 
 #include <memory>
 #include <string>
 
+#include "core/limit_notice.h"
 #include "core/platform/socket.h"
 #include "query/sender.h"
 #include "server/block_list.h"
 #include "server/context.h"
 #include "server/inbound.h"
 #include "server/outgoing_pool.h"
+#include "server/outgoing_tcp.h"
 
 namespace vell {
 
@@ -28,16 +33,22 @@ class DnsEndpoint final : public DnsSender {
   const OutgoingPool& Pool() const { return pool_; }
 
   void SendRequest(const std::string& ip, const std::string& msg) override;
+  void SendRequestOverTcp(const std::string& ip, const std::string& msg) override;
   void SendAnswer(const std::string& ip, long port, const std::string& msg) override;
 
  private:
   void OnWSDNS(const Datagram& d);
   void OnSocketError(int number, const std::string& text);
+  // False, with a notice, when OUTGOINGQUERIES are open already.
+  bool Room(const std::string& ip);
 
   Context& ctx_;
   InboundHandler& inbound_;
   std::unique_ptr<UdpSocket> WSDNS;
+  OutgoingIds& ids_;
   OutgoingPool pool_;
+  OutgoingTcp tcp_;
+  LimitNotice full_;
 };
 
 }  // namespace vell

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "query/dispatch.h"
+
 namespace vell {
 
 class TcpSocket;
@@ -12,7 +14,7 @@ class InboundHandler {
  public:
   virtual ~InboundHandler() = default;
   virtual void ProcDNSRequest(const std::string& ip, long port, const std::string& msg) = 0;
-  virtual void ProcDNSAnswer(const std::string& ip, const std::string& msg) = 0;
+  virtual void ProcDNSAnswer(const std::string& ip, const std::string& msg, Transport via) = 0;
   // The flood guard's verdict on a datagram from ip: true drops it.
   virtual bool FloodBlocked(const std::string& ip) = 0;
   // A TCP connection waits on the listener; false leaves it unanswered.

@@ -42,11 +42,6 @@ std::unique_ptr<UdpSocket> OutgoingPool::OpenSocket(size_t slot) {
 }
 
 void OutgoingPool::Send(const std::string& ip, const std::string& msg) {
-  const auto limit = static_cast<size_t>(std::max(1, ctx_.settings.OUTGOINGQUERIES));
-  if (ids_.OpenCount() >= limit) {
-    full_.Hit(std::to_string(limit) + " open queries to other servers; " + ip + " not asked");
-    return;
-  }
   Open();
   const size_t slot = SystemRandomBelow(static_cast<uint32_t>(sockets_.size()));
   UdpSocket& socket = *sockets_[slot];
@@ -72,7 +67,7 @@ void OutgoingPool::OnArrival(size_t slot, const Datagram& d) {
         // Anything that answers no open query is dropped unread: it is
         // forged, or late.
         if (ReadOutgoing(ctx_.errors, d.data, response) && ids_.Answered(response)) {
-          inbound_.ProcDNSAnswer(d.host, d.data);
+          inbound_.ProcDNSAnswer(d.host, d.data, Transport::kUdp);
         }
       },
       "WS-State" + NumText(sockets_[slot]->State()));

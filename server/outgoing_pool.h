@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "core/limit_notice.h"
 #include "core/platform/socket.h"
 #include "query/outgoing_ids.h"
 #include "server/context.h"
@@ -21,14 +20,12 @@ namespace vell {
 class OutgoingPool {
  public:
   OutgoingPool(Context& ctx, InboundHandler& inbound, OutgoingIds& ids)
-      : ctx_(ctx), inbound_(inbound), ids_(ids), full_(ctx.clock, ctx.log) {}
+      : ctx_(ctx), inbound_(inbound), ids_(ids) {}
 
   // Opens OUTGOINGRANGE sockets, on ports drawn from OUTGOINGPORTFROM ..
   // OUTGOINGPORTTO; a pool already open stays as it is.
   void Open();
   // Sends msg to ip's DNS port and opens the query; raises SocketError.
-  // With OUTGOINGQUERIES open already nothing is sent: the query is lost
-  // like a dropped datagram, and its request asks again after its time-out.
   void Send(const std::string& ip, const std::string& msg);
   // The local ports of the sockets, in pool order.
   std::vector<uint16_t> Ports() const;
@@ -42,7 +39,6 @@ class OutgoingPool {
   InboundHandler& inbound_;
   OutgoingIds& ids_;
   std::vector<std::unique_ptr<UdpSocket>> sockets_;
-  LimitNotice full_;
 };
 
 }  // namespace vell

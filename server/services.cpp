@@ -10,8 +10,8 @@ void Services::ProcDNSRequest(const std::string& ip, long port, const std::strin
   vell::ProcDNSRequest(query_, ip, port, msg);
 }
 
-void Services::ProcDNSAnswer(const std::string& ip, const std::string& msg) {
-  vell::ProcDNSAnswer(query_, ip, msg);
+void Services::ProcDNSAnswer(const std::string& ip, const std::string& msg, Transport via) {
+  vell::ProcDNSAnswer(query_, ip, msg, via);
 }
 
 bool Services::FloodBlocked(const std::string& ip) { return !ctx_.blocks.FloodCheck(ip); }

@@ -16,7 +16,7 @@ class Services final : public ServerDuties, public InboundHandler {
       : ctx_(ctx), query_(query), transfers_(transfers), dhcp_(dhcp) {}
 
   void ProcDNSRequest(const std::string& ip, long port, const std::string& msg) override;
-  void ProcDNSAnswer(const std::string& ip, const std::string& msg) override;
+  void ProcDNSAnswer(const std::string& ip, const std::string& msg, Transport via) override;
   bool FloodBlocked(const std::string& ip) override;
   bool AcceptConnection(TcpSocket& listener, int request_id) override;
   void Arrival(int index, const std::string& ip, std::string& buffer) override;

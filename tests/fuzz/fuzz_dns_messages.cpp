@@ -28,6 +28,7 @@ using namespace vell;
 class Recorder final : public DnsSender {
  public:
   void SendRequest(const std::string&, const std::string&) override {}
+  void SendRequestOverTcp(const std::string&, const std::string&) override {}
   void SendAnswer(const std::string&, long, const std::string& msg) override { replies.push_back(msg); }
   std::vector<std::string> replies;
 };

@@ -20,6 +20,7 @@ using namespace vell;
 
 struct NoSender final : DnsSender {
   void SendRequest(const std::string&, const std::string&) override {}
+  void SendRequestOverTcp(const std::string&, const std::string&) override {}
   void SendAnswer(const std::string&, long, const std::string&) override {}
 };
 

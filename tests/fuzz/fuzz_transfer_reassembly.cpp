@@ -16,6 +16,7 @@ using namespace vell;
 
 struct Silent final : DnsSender, TransferLink {
   void SendRequest(const std::string&, const std::string&) override {}
+  void SendRequestOverTcp(const std::string&, const std::string&) override {}
   void SendAnswer(const std::string&, long, const std::string&) override {}
   void Connect(const std::string&, uint16_t) override {}
   void Send(const std::string&) override {}

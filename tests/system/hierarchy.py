@@ -15,6 +15,8 @@ import dns.rcode
 import dns.rrset
 
 SOA = "@ SOA ns.tld. admin.tld. 1 3600 600 86400 300\n"
+# A TXT RRset of about 3,000 octets: it fits no UDP answer.
+BIG_TXT = [c * 250 for c in "abcdefghijkl"]
 
 # server address -> {zone: records}; each zone gets its SOA in front.
 SERVERS = {
@@ -45,6 +47,8 @@ spoof NS ns.spoof
 ns.spoof A 127.0.0.8
 wrongq NS ns.wrongq
 ns.wrongq A 127.0.0.8
+noedns NS ns.noedns
+ns.noedns A 127.0.0.8
 """,
         "org.": """
 @ NS ns.tld.
@@ -70,6 +74,7 @@ www HTTPS 1 . alpn=h2
 _x._tcp SRV 0 5 40000 www
 pref MX 65000 www
 alias CNAME web.example.org.
+big TXT """ + " ".join(f'"{t}"' for t in BIG_TXT) + """
 """,
         "2.0.192.in-addr.arpa.": """
 @ NS ns

@@ -14,13 +14,20 @@ import dns.rcode
 import pytest
 
 from conftest import Server, free_port, write_ini
-from hierarchy import ROOT_HINTS, Hierarchy, Responder, reply_with
+from hierarchy import BIG_TXT, ROOT_HINTS, Hierarchy, Responder, reply_with
 
 
 def misbehaving(query):
     """127.0.0.8: spoof.test. adds a record of another zone; wrongq.test.
-    first answers another question, then the right one."""
+    first answers another question, then the right one; noedns.test. rejects
+    queries with an OPT record."""
     name = str(query.question[0].name)
+    if name == "www.noedns.test.":
+        if query.edns < 0:
+            return reply_with(query, "www.noedns.test. 300 IN A 192.0.2.68")
+        reply = dns.message.make_response(query)
+        reply.set_rcode(dns.rcode.FORMERR)
+        return reply
     if name == "www.spoof.test.":
         return reply_with(query, "www.spoof.test. 300 IN A 192.0.2.66", "www.example.test. 300 IN A 6.6.6.6")
     if name == "www.wrongq.test.":
@@ -38,7 +45,7 @@ def tree():
     port = free_port()
     hierarchy = Hierarchy(directory, port)
     responders = [Responder("127.0.0.8", port, misbehaving), Responder("127.0.0.9", port)]
-    yield {"port": port, "silent": responders[1]}
+    yield {"port": port, "scripted": responders[0], "silent": responders[1]}
     for responder in responders:
         responder.stop()
     hierarchy.stop()
@@ -68,7 +75,7 @@ def answers(reply):
 
 
 def sent_queries(server):
-    return [t for t in server.texts() if t.startswith("Sending request to ")]
+    return [t for t in server.texts() if t.startswith("Sending request")]
 
 
 @pytest.fixture(scope="module")
@@ -166,6 +173,30 @@ def test_other_types_are_resolved_cached_and_kept_in_the_cache_file(tree):
 
 def test_a_response_to_another_question_is_ignored(resolver):
     assert answers(ask(resolver, "www.wrongq.test.", timeout=5)) == ["192.0.2.67"]
+
+
+def test_a_truncated_answer_is_fetched_again_over_tcp_and_cached(resolver):
+    query = dns.message.make_query("big.example.test.", "TXT")
+    whole = [b"".join(rd.strings) for rrset in dns.query.tcp(query, "127.0.0.1", port=resolver.port,
+                                                             timeout=5).answer for rd in rrset]
+    assert whole == ["".join(BIG_TXT).encode()]
+    # NSD answered the UDP query (with our OPT of 1232) truncated.
+    assert "Sending request over TCP to 127.0.0.4 for TXT-record for big.example.test." in sent_queries(resolver)
+    asked = len(sent_queries(resolver))
+    query.use_edns(0, payload=4096)
+    cut = dns.query.udp(query, "127.0.0.1", port=resolver.port, timeout=3)
+    assert cut.flags & dns.flags.TC and cut.answer == []
+    again = dns.query.tcp(query, "127.0.0.1", port=resolver.port, timeout=3)
+    assert [b"".join(rd.strings) for rrset in again.answer for rd in rrset] == whole
+    assert len(sent_queries(resolver)) == asked
+
+
+def test_queries_offer_edns_and_a_server_rejecting_it_is_asked_without(resolver, tree):
+    assert answers(ask(resolver, "www.noedns.test.")) == ["192.0.2.68"]
+    asked = [q for q in tree["scripted"].queries if str(q.question[0].name) == "www.noedns.test."]
+    assert [(q.edns, q.payload) for q in asked][:1] == [(0, 1232)]
+    assert [q.edns for q in asked] == [0, -1]
+    assert "Sending request without EDNS to 127.0.0.8 for A-record for www.noedns.test." in sent_queries(resolver)
 
 
 def test_spoof_secure_drops_records_outside_the_zone_asked(tree):

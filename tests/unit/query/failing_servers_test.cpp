@@ -54,6 +54,50 @@ TEST_F(FailingServersTest, LameReferralsAreLoggedAndForgottenFailingServersDropp
   EXPECT_EQ(ClientReply().header.RCode(), 2);
 }
 
+TEST_F(FailingServersTest, ATruncatedAnswerIsAskedAgainOverTcpUnderTheRequestsTimeOut) {
+  ClientAsks("www.example.com.");
+  const std::string udp = LastQuery().msg;
+  Respond(0x86, 0, {});  // TC
+  ASSERT_EQ(sender.tcp_requests.size(), 1u);
+  const std::string tcp = sender.tcp_requests[0].msg;
+  EXPECT_EQ(sender.tcp_requests[0].ip, "198.51.100.1");
+  EXPECT_EQ(tcp.substr(2), udp.substr(2)) << "the same question and OPT";
+  // Silence over TCP: the timer asks again over UDP, as after a lost datagram.
+  Tick();
+  EXPECT_THAT(Asked(), ElementsAre("198.51.100.1", "198.51.100.1"));
+  // The TCP answer still counts, truncated or not: it is never asked for again.
+  ProcDNSAnswer(q, "198.51.100.1", ResponseTo(tcp, 0x86, 0, {{"www.example.com.", kTypeA, "192.0.2.80"}}),
+                Transport::kTcp);
+  EXPECT_THAT(Datas(ClientReply().answer), ElementsAre("192.0.2.80"));
+  EXPECT_EQ(sender.tcp_requests.size(), 1u);
+}
+
+TEST_F(FailingServersTest, AServerRejectingOurOptIsAskedOnceWithoutIt) {
+  struct Case {
+    const char* rejection;
+    int rcode;
+    bool badvers;  // RCODE 16: its high bits in an OPT record
+  };
+  for (const Case& c : {Case{"FORMERR", 1, false}, Case{"NOTIMP", 4, false}, Case{"BADVERS", 0, true}}) {
+    SCOPED_TRACE(c.rejection);
+    sender.answers.clear();
+    ClientAsks(std::string("www.") + c.rejection + ".example.");
+    const auto reject = [&] {
+      std::string r = ResponseTo(LastQuery().msg, 0x80, c.rcode, {});
+      if (c.badvers) r = r.substr(0, 11) + '\x01' + r.substr(12) + OptRecord(1);
+      ProcDNSAnswer(q, LastQuery().ip, r);
+    };
+    const size_t asked = sender.requests.size();
+    reject();
+    ASSERT_EQ(sender.requests.size(), asked + 1);
+    EXPECT_EQ(LastQuery().ip, "198.51.100.1");
+    EXPECT_EQ(ReadEdns(ctx.errors, LastQuery().msg).status, EdnsQuery::Status::kAbsent);
+    reject();  // without OPT too: the server fails
+    EXPECT_EQ(sender.requests.size(), asked + 1);
+    EXPECT_EQ(ClientReply().header.RCode(), 2);
+  }
+}
+
 TEST_F(FailingServersTest, ADelegationToThisServerIsSkipped) {
   Hint(".", kTypeNS, "self.root.");
   Hint("self.root.", kTypeA, "127.0.0.1");

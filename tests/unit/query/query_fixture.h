@@ -32,10 +32,13 @@ class RecordingSender final : public DnsSender {
   void SendRequest(const std::string& ip, const std::string& msg) override {
     requests.push_back({ip, 53, msg});
   }
+  void SendRequestOverTcp(const std::string& ip, const std::string& msg) override {
+    tcp_requests.push_back({ip, 53, msg});
+  }
   void SendAnswer(const std::string& ip, long port, const std::string& msg) override {
     answers.push_back({ip, port, msg});
   }
-  std::vector<Sent> requests, answers;
+  std::vector<Sent> requests, tcp_requests, answers;
 };
 
 // Keeps every response offered to the transfer client.

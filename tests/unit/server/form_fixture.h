@@ -45,7 +45,7 @@ class RecordingInbound final : public InboundHandler {
   void ProcDNSRequest(const std::string& ip, long port, const std::string& msg) override {
     requests.push_back(ip + ":" + std::to_string(port) + ":" + msg);
   }
-  void ProcDNSAnswer(const std::string& ip, const std::string& msg) override {
+  void ProcDNSAnswer(const std::string& ip, const std::string& msg, Transport) override {
     answers.push_back(ip + ":" + msg);
   }
   bool FloodBlocked(const std::string&) override { return flood; }
