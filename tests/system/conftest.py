@@ -43,6 +43,13 @@ def free_port():
     raise RuntimeError("no free port")
 
 
+def write_zone(home, text, zone="example.com."):
+    """data/<zone>dns in the program directory, with CR LF line ends."""
+    os.makedirs(os.path.join(home, "data"), exist_ok=True)
+    with open(os.path.join(home, "data", zone + "dns"), "wb") as f:
+        f.write(text.replace("\n", "\r\n").encode("latin-1"))
+
+
 def write_ini(home, lines):
     with open(os.path.join(home, "vellion.ini"), "wb") as f:
         f.write("".join(line + "\r\n" for line in lines).encode("latin-1"))

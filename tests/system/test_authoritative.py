@@ -3,7 +3,6 @@ and robustness against malformed datagrams. The sections of each kind of
 answer are in test_modern_clients.py; what goes into them, the log lines and
 Not implemented are unit tests of the lookup and the dispatch."""
 
-import os
 import random
 import socket
 import struct
@@ -14,6 +13,7 @@ import dns.flags
 import dns.message
 import dns.query
 import dns.rcode
+from conftest import write_zone
 
 ZONE = """\
 ; example.com. for the system tests
@@ -25,9 +25,7 @@ www     IN  A    192.0.2.12
 
 
 def start_with_zones(start, home, ini=None):
-    os.makedirs(os.path.join(home, "data"), exist_ok=True)
-    with open(os.path.join(home, "data", "example.com.dns"), "wb") as f:
-        f.write(ZONE.replace("\n", "\r\n").encode("latin-1"))
+    write_zone(home, ZONE)
     server = start(["-n"], ini=ini)
     assert server.wait_for("Loading DHCP Leases...")  # the first tick loaded the zone
     return server

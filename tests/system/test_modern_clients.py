@@ -13,6 +13,7 @@ import dns.flags
 import dns.rcode
 import dns.rdatatype
 import pytest
+from conftest import write_zone
 from test_authoritative import ask
 
 # What the README's examples (test_readme.py, through dig) do not show.
@@ -35,10 +36,8 @@ ns.sub  AAAA  2001:db8::53
 BIG_STRINGS = ['"' + chr(ord("a") + i) * 250 + '"' for i in range(12)]  # 3,012 octets of TXT data
 
 
-def write_zone(home):
-    os.makedirs(os.path.join(home, "data"), exist_ok=True)
-    with open(os.path.join(home, "data", "example.com.dns"), "wb") as f:
-        f.write(ZONE.replace("{big}", " ".join(BIG_STRINGS)).replace("\n", "\r\n").encode())
+def write_big_zone(home):
+    write_zone(home, ZONE.replace("{big}", " ".join(BIG_STRINGS)))
 
 
 def texts(section):
@@ -69,7 +68,7 @@ REFERRALS = {"host.sub.example.com."}  # answered without AA
 
 @pytest.fixture
 def server(start, home):
-    write_zone(home)
+    write_big_zone(home)
     server = start(["-n"])
     assert server.wait_for("Loading DHCP Leases...")
     return server
@@ -114,7 +113,7 @@ def resolver_namespace(nameserver):
 def test_glibc_gets_both_addresses_at_once(home, start):
     if os.geteuid() != 0:
         pytest.skip("network namespaces need root")
-    write_zone(home)
+    write_big_zone(home)
     with resolver_namespace("127.0.0.1") as ns:
         server = start(["-n"], ini=["StartMini: YES"], port=53, prefix=["ip", "netns", "exec", ns])
         try:

@@ -7,7 +7,7 @@ import re
 import socket
 import time
 
-from conftest import vellctl
+from conftest import vellctl, write_zone
 from test_authoritative import ask
 
 import dns.exception
@@ -24,25 +24,23 @@ def addresses(server, name, source="127.0.0.1", timeout=2):
     return [rd.to_text() for rrset in reply.answer for rd in rrset]
 
 
-def write_zone(home, serial, address):
-    os.makedirs(os.path.join(home, "data"), exist_ok=True)
-    with open(os.path.join(home, "data", "example.com.dns"), "wb") as f:
-        f.write(b"; Notify 127.0.0.5\r\n@ IN SOA ns1.example.com. admin.example.com. %d 3600 600 86400 300\r\n"
-                b"www IN A %s\r\n" % (serial, address.encode()))
+def write_serial(home, serial, address):
+    write_zone(home, f"; Notify 127.0.0.5\n@ IN SOA ns1.example.com. admin.example.com. {serial} 3600 600 86400 300\n"
+                     f"www IN A {address}\n")
 
 
 def test_vellctl_reloads_unloads_and_notifies(home, start):
     with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as secondary:
         secondary.bind(("127.0.0.5", 0))
         secondary.settimeout(3)
-        write_zone(home, 1, "192.0.2.10")
+        write_serial(home, 1, "192.0.2.10")
         server = start(["-n", "--peer-port", str(secondary.getsockname()[1])])
         assert server.wait_for("Loading DHCP Leases...")
         with open(os.path.join(home, "vellion.ini"), "rb") as f:
             port = int(re.search(rb"ReloadPort: (\d+)", f.read()).group(1))
 
         # One zone: reloaded from its file, and its secondary notified.
-        write_zone(home, 2, "192.0.2.20")
+        write_serial(home, 2, "192.0.2.20")
         done = vellctl(home, "reload", "Example.COM", "S")
         assert (done.returncode, done.stdout) == (
             0, 'vellctl: sent "RELOAD S Example.COM" to the server on 127.0.0.1 port %d\n' % port)
@@ -56,7 +54,7 @@ def test_vellctl_reloads_unloads_and_notifies(home, start):
     assert addresses(server, "www.example.com.") == []
 
     # Everything: the zone is back from its file.
-    write_zone(home, 3, "192.0.2.30")
+    write_serial(home, 3, "192.0.2.30")
     assert vellctl(home, "reload").returncode == 0
     deadline = time.monotonic() + 5
     while addresses(server, "www.example.com.") != ["192.0.2.30"] and time.monotonic() < deadline:

@@ -2,9 +2,8 @@
 // with a fake clock.
 #pragma once
 
-#include <fstream>
-#include <iterator>
 #include <string>
+#include <vector>
 
 #include "core/clock.h"
 #include "core/platform/event_loop.h"
@@ -16,9 +15,11 @@ namespace vell::test {
 
 using testing::TempDir;
 
-inline std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+// The log lines kept so far, without their time of day ("hh:mm:ss   ").
+inline std::vector<std::string> LogTexts(const Context& ctx) {
+  std::vector<std::string> texts;
+  for (const std::string& line : ctx.log.LogBuffer) texts.push_back(line.substr(11));
+  return texts;
 }
 
 // 2026-12-05 10:00:00 unless a test sets another time.

@@ -125,7 +125,7 @@ TEST_F(CacheFile, MissingFileLoadsNothingAndAnOversizedTTLStopsTheLoad) {
 
   LoadText("a. 60 A 10.0.0.1\r\nb. 99999999999 A 10.0.0.2\r\nc. 60 A 10.0.0.3\r\n");
   EXPECT_EQ(Cached(), "a. 1 10.0.0.1");
-  EXPECT_TRUE(ReadFile(t.dir.File("support.txt")).find("clDNSCache LoadFile") != std::string::npos);
+  EXPECT_TRUE(t.dir.Read("support.txt").find("clDNSCache LoadFile") != std::string::npos);
 }
 
 }  // namespace

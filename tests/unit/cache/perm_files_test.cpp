@@ -8,11 +8,7 @@ namespace {
 class PermFiles : public CacheTest {
  protected:
   void SetUp() override { t.ctx.log.KeepLog = true; }
-  std::vector<std::string> LogTexts() const {
-    std::vector<std::string> texts;
-    for (const std::string& line : t.ctx.log.LogBuffer) texts.push_back(line.substr(11));
-    return texts;
-  }
+  std::vector<std::string> LogTexts() const { return test::LogTexts(t.ctx); }
   std::string At(const std::string& name) const {
     RecordList found;
     for (const RecordPtr& r : cache.Records().items()) {

@@ -10,7 +10,6 @@
 namespace vell {
 namespace {
 
-using test::ReadFile;
 using test::TestContext;
 
 class EventLogTest : public ::testing::Test {
@@ -65,8 +64,8 @@ TEST_F(EventLogTest, DailyFileSwitchesAtTheFirstLineAfterMidnight) {
   t.ctx.log.AddLine(0, "late");
   t.clock.AdvanceSeconds(2);
   t.ctx.log.AddLine(0, "early");
-  EXPECT_EQ(ReadFile(t.dir.File("logs/20261205.log")), "23:59:59   late\r\n");
-  EXPECT_EQ(ReadFile(t.dir.File("logs/20261206.log")), "00:00:01   early\r\n");
+  EXPECT_EQ(t.dir.Read("logs/20261205.log"), "23:59:59   late\r\n");
+  EXPECT_EQ(t.dir.Read("logs/20261206.log"), "00:00:01   early\r\n");
   EXPECT_EQ(t.ctx.log.LogDate, "20261206");
 }
 
@@ -78,7 +77,7 @@ TEST_F(EventLogTest, DeletedLogDirectoryIsCreatedAgainOnTheNextDay) {
   EXPECT_FALSE(std::filesystem::exists(t.dir.File("logs")));
   t.clock.AdvanceSeconds(86400);
   t.ctx.log.AddLine(0, "three");
-  EXPECT_EQ(ReadFile(t.dir.File("logs/20261206.log")), "10:00:00   three\r\n");
+  EXPECT_EQ(t.dir.Read("logs/20261206.log"), "10:00:00   three\r\n");
 }
 
 TEST_F(EventLogTest, UnopenableFileDropsTheLineAndRetriesLater) {
@@ -88,7 +87,7 @@ TEST_F(EventLogTest, UnopenableFileDropsTheLineAndRetriesLater) {
   EXPECT_EQ(t.ctx.log.LogDate, "");
   std::filesystem::remove(t.dir.File("logs/20261205.log"));
   t.ctx.log.AddLine(0, "kept");
-  EXPECT_EQ(ReadFile(t.dir.File("logs/20261205.log")), "10:00:00   kept\r\n");
+  EXPECT_EQ(t.dir.Read("logs/20261205.log"), "10:00:00   kept\r\n");
   EXPECT_EQ(t.ctx.log.LogBuffer.size(), 2u);  // the buffer saw both
 }
 

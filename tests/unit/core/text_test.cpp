@@ -79,9 +79,9 @@ TEST(Text, HexConversions) {
 }
 
 TEST(Text, NumbersInAndOut) {
-  const std::pair<std::string, double> in[] = {{" 12abc", 12}, {"-3.5x", -3.5}, {".5", 0.5}, {"abc", 0},
-                                               {"1e3", 1000},  {"1e", 1},       {"+7", 7},   {"-", 0},
-                                               {".", 0},       {"1.2.3", 1.2}};
+  const std::pair<std::string, double> in[] = {{" 12abc", 12}, {"-3.5x", -3.5}, {".5", 0.5},    {"abc", 0},
+                                               {"1e3", 1000},  {"1e", 1},       {"+7", 7},      {"-", 0},
+                                               {".", 0},       {"1.2.3", 1.2},  {"2e19x", 2e19}};
   for (const auto& [text, value] : in) EXPECT_DOUBLE_EQ(LeadingNumber(text), value) << text;
   EXPECT_EQ(NumText(3600), " 3600");
   EXPECT_EQ(NumText(0), " 0");

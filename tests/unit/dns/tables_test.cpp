@@ -18,41 +18,18 @@ TEST(TablesTest, TypeMnemonicsAtTheEdgesOfEveryRun) {
   for (const auto& [type, name] : cases) EXPECT_EQ(TypeN(type), name) << type;
 }
 
-TEST(TablesTest, ResponseCodes) {
+// The texts themselves are the tables; what is tested is where each table
+// ends and what lies beyond it.
+TEST(TablesTest, TextsAtTheEdgesAndBeyond) {
   RecordingErrorSink sink;
-  const char* texts[] = {"No Error",
-                         "Format Error - could not interpret the query.",
-                         "Server Failure.",
-                         "Name does not exist!",
-                         "Not implemented - no support for this query type.",
-                         "Refused - will not answer this client or this query type.",
-                         "Name Exists when it should not",
-                         "RR Set Exists when it should not",
-                         "RR Set that should exist does not",
-                         "Server Not Authoritative for zone",
-                         "Name not contained in zone"};
-  for (int16_t rcode = 0; rcode <= 10; ++rcode) EXPECT_EQ(RCodeN(sink, rcode), texts[rcode]);
-  for (int16_t rcode : {11, 15, -1}) EXPECT_EQ(RCodeN(sink, rcode), "Unknown error.");
+  const std::pair<int16_t, const char*> rcodes[] = {
+      {0, "No Error"}, {10, "Name not contained in zone"}, {11, "Unknown error."}, {-1, "Unknown error."}};
+  for (const auto& [rcode, text] : rcodes) EXPECT_EQ(RCodeN(sink, rcode), text) << rcode;
   EXPECT_TRUE(sink.entries.empty());
-}
-
-TEST(TablesTest, OpCodesAndClasses) {
-  const char* opcodes[] = {"Standard Query",        "Inverse Query Request",
-                           "Server Status Request", "Unknown Query Type (OpCode 3)",
-                           "Notification Request",  "Update Request"};
-  for (int opcode = 0; opcode <= 5; ++opcode) EXPECT_EQ(OpCodeN(opcode), opcodes[opcode]);
-  EXPECT_EQ(OpCodeN(15), "Unknown Query Type (OpCode 15)");
-
-  const std::pair<int32_t, const char*> classes[] = {
-      {1, "Internet class record"},         {2, "CSNET class record"},       {3, "CHAOS class record"},
-      {4, "Hesiod [Dyer 87] class record"}, {5, "Unknown class (5) record"}, {254, "No-class record"},
-      {255, "Any (*) class record"},        {0, "Unknown class (0) record"}};
-  for (const auto& [dns_class, text] : classes) EXPECT_EQ(ClassN(dns_class), text);
-}
-
-TEST(TablesTest, SectionNames) {
-  const char* names[] = {"Question", "Answer", "Authority", "Additional"};
-  for (int section = 1; section <= 4; ++section) EXPECT_EQ(SectionNames(section), names[section - 1]);
+  EXPECT_EQ(OpCodeN(3), "Unknown Query Type (OpCode 3)");
+  EXPECT_EQ(ClassN(5), "Unknown class (5) record");
+  EXPECT_EQ(SectionNames(1), "Question");
+  EXPECT_EQ(SectionNames(4), "Additional");
   EXPECT_THROW(SectionNames(0), std::out_of_range);
   EXPECT_THROW(SectionNames(5), std::out_of_range);
 }

@@ -154,13 +154,6 @@ TEST_F(AnswerTest, RepliesAreCutToTheClientsLimitAtWholeRRsets) {
   }
 }
 
-TEST_F(AnswerTest, TheQuestionKeepsTheClientsCase) {
-  Add(zone, "www.example.com.", kTypeA, "192.0.2.80");
-  const std::string reply = Written(UdpClient{"10.0.0.9", 53, std::nullopt}, "wWw.ExAmple.COM.", kTypeA);
-  EXPECT_EQ(reply.substr(header::kSize, 17), Octets({3, "wWw", 7, "ExAmple", 3, "COM", 0}));
-  EXPECT_EQ(ReadReply(reply).answer.size(), 1u);
-}
-
 TEST_F(AnswerTest, AnExpiredRecordIsWrittenWithTtlZero) {
   zone->AddRec(
       MakeRecord(ctx.clock, Lifetime::kLearnt, "old.example.com.", kTypeA, IPToData("192.0.2.30"), 10));

@@ -118,11 +118,7 @@ class QueryTest : public ::testing::Test {
     return sender.answers.empty() ? Message{} : ReadReply(sender.answers.back().msg);
   }
 
-  std::vector<std::string> Logged() const {
-    std::vector<std::string> texts;
-    for (const auto& line : ctx.log.LogBuffer) texts.push_back(line.substr(11));
-    return texts;
-  }
+  std::vector<std::string> Logged() const { return LogTexts(ctx); }
 
   TestContext t;
   Context& ctx = t.ctx;

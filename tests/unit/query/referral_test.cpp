@@ -1,7 +1,8 @@
 // Resolving from the root hints: referrals, glue and sub-requests for
-// server addresses, CNAME restarts, duplicate clients.
+// server addresses, CNAME restarts. (Clients asking the same question share
+// one outgoing query: the request queue's unit test and the system test of
+// forwarding.)
 #include <filesystem>
-#include <tuple>
 
 #include "resolver_fixture.h"
 
@@ -81,20 +82,6 @@ TEST_F(ResolverTest, AnAliasFoundByRecursionIsFollowedToItsTarget) {
   const Message r = ClientReply();
   EXPECT_EQ(r.question.name, "www.example.com.");
   EXPECT_THAT(Datas(r.answer), ElementsAre("web.example.net.", "192.0.2.90"));
-}
-
-TEST_F(ResolverTest, IdenticalQueriesShareOneOutgoingQueryAndGetTheirOwnReplies) {
-  ClientAsks("www.example.com.", kTypeA, "10.0.0.1", 0x1111);
-  ClientAsks("www.example.com.", kTypeA, "10.0.0.2", 0x2222);
-  ASSERT_EQ(sender.requests.size(), 1u);
-  Respond(0x84, 0, {{"www.example.com.", kTypeA, "192.0.2.80"}});
-  ASSERT_EQ(sender.answers.size(), 2u);
-  for (const auto& [sent, ip, id] : {std::tuple{sender.answers[0], "10.0.0.2", 0x2222},
-                                     std::tuple{sender.answers[1], "10.0.0.1", 0x1111}}) {
-    EXPECT_EQ(sent.ip, ip);
-    EXPECT_EQ(ReadReply(sent.msg).header.id, id);
-    EXPECT_THAT(Datas(ReadReply(sent.msg).answer), ElementsAre("192.0.2.80"));
-  }
 }
 
 }  // namespace

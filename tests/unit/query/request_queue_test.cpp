@@ -58,7 +58,7 @@ TEST_F(RequestQueueTest, OverTheLimitARequestIsDroppedUnanswered) {
   EXPECT_TRUE(q.Requests.Active().empty());
 }
 
-TEST_F(RequestQueueTest, RequestsWaitingInTheQueueAreProcessedInOrderAndRemoved) {
+TEST_F(RequestQueueTest, QueuedRequestsGetKeysInOrderWrappingAfterAMillionAndLeaveWhenProcessed) {
   QueueTcp("www.example.com.");
   QueueTcp("www.example.com.", kTypeMX);
   ASSERT_EQ(q.Requests.Active().size(), 2u);
@@ -67,13 +67,9 @@ TEST_F(RequestQueueTest, RequestsWaitingInTheQueueAreProcessedInOrderAndRemoved)
   q.Requests.ProcRequestQue();
   EXPECT_TRUE(q.Requests.Active().empty());
   EXPECT_FALSE(q.Requests.Busy());
-}
-
-TEST_F(RequestQueueTest, KeysWrapAfterAMillion) {
-  for (int i = 1; i < 999999; ++i) q.Requests.NewKey();
+  for (int i = 3; i < 999999; ++i) q.Requests.NewKey();
   EXPECT_EQ(q.Requests.NewKey(), "K0999999");
   EXPECT_EQ(q.Requests.NewKey(), "K0000000");
-  EXPECT_EQ(q.Requests.NewKey(), "K0000001");
 }
 
 TEST_F(RequestQueueTest, TimedOutRequestsWithoutServersEndInServerFailure) {

@@ -42,10 +42,6 @@ std::string Framed(int count, const std::string& records, int rcode = 0) {
                           Octets({0, 252, 0, 1}) + records;
   return MakeInt(int(msg.size())) + msg;
 }
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
 
 class SecondaryTest : public QueryTest {
  protected:
@@ -88,7 +84,7 @@ TEST_F(SecondaryTest, QueueAndSerialCheck) {
   AnswerSoa(6);
   EXPECT_EQ(client.State, 2);
   EXPECT_EQ(zone->Records.size(), 0u);
-  EXPECT_EQ(Slurp(ctx.Path("data/sec.test.dns")),
+  EXPECT_EQ(t.dir.Read("data/sec.test.dns"),
             "; PrimaryIP 127.0.0.2\r\n; Notify 127.0.0.1 10.0.0.7 10.0.0.8\r\n");
 }
 
@@ -109,7 +105,7 @@ TEST_F(SecondaryTest, TransferSplitAnywhereIsStoredAndNotified) {
     client.OnData(stream.substr(cut));
     ASSERT_EQ(client.State, 0) << cut;
     EXPECT_EQ(zone->Records.size(), 6u);
-    EXPECT_EQ(Slurp(ctx.Path("data/sec.test.dns")),
+    EXPECT_EQ(t.dir.Read("data/sec.test.dns"),
               "; PrimaryIP 127.0.0.2\r\n; Notify 127.0.0.1 10.0.0.7 10.0.0.8\r\n@ 600 SOA ns1.sec.test. "
               "admin.sec.test. 9 3600 600 86400 300\r\n"
               " 600 NS ns1\r\nwww 600 A 192.0.2.80\r\n 600 MX 10 sec.test.\r\nt 600 TXT \"hi\" "
@@ -140,7 +136,7 @@ TEST_F(SecondaryTest, ZoneTtlSurvivesARestartLessItsAge) {
   zone->Expires = ctx.Now() + Seconds(7200);
   ctx.AuthData.SaveZoneTTL();
   const std::string path = ctx.Path("data/zonettl.dat");
-  EXPECT_EQ(Slurp(path), "sec.test.  7200\r\n");
+  EXPECT_EQ(t.dir.Read("data/zonettl.dat"), "sec.test.  7200\r\n");
   DateTime written = 0;  // moved to the fake clock's now, then restarted an hour later
   ASSERT_TRUE(FileModified(path, written));
   namespace fs = std::filesystem;

@@ -101,18 +101,25 @@ TEST_F(TcpConnectionTest, TransfersSendTheSoaFirstAndLastInEitherFormat) {
   EXPECT_EQ(failing.sent.size(), 2u);
 }
 
-TEST_F(TcpConnectionTest, TransfersAreRefusedBelowTheApexOrOutsideTheSlaves) {
+TEST_F(TcpConnectionTest, TransfersAreRefusedBelowTheApexOutsideTheSlavesOrWithoutSoa) {
   zone->Slaves = {"10.0.0.2"};
+  // The apex sorts after its children: the search for its SOA runs to the zone's last record.
+  auto no_soa = AddZone("nosoa.test.");
+  no_soa->Secure = false;
+  Add(no_soa, "a.nosoa.test.", kTypeA, "192.0.2.9");
+  Add(no_soa, "nosoa.test.", kTypeNS, "ns1.example.com.");
   const std::pair<std::string, std::string> cases[] = {{"example.com.", "10.0.0.3"},
                                                        {"www.example.com.", "10.0.0.2"},
                                                        {"ns1.example.com.", "10.0.0.2"},
-                                                       {"x.", ""}};
+                                                       {"x.", ""},
+                                                       {"nosoa.test.", "10.0.0.2"}};
   for (const auto& [name, from] : cases) {
     Sink sink;
     q.AuthData.ZoneTransfer(0x1234, true, name, false, from, sink);
     EXPECT_EQ(sink.sent,
               std::vector<std::string>{std::string("\x12\x34\x81\x05\0\x01\0\0\0\0\0\0", 12) +
                                        ZipName(ctx.errors, "", name) + std::string("\0\xfc\0\x01", 4)});
+    EXPECT_EQ(Logged().back(), "-> Header: Refused.") << name;
   }
   Sink sink;
   q.AuthData.ZoneTransfer(1, false, "example.com.", false, "10.0.0.2", sink);

@@ -5,41 +5,32 @@
 namespace vell {
 namespace {
 
-TEST(CommandLine, PlainArgumentIsOneOfStartOrUninstallInAnyCase) {
+TEST(CommandLine, PlainArgumentInAnyCaseAndOptionsSetHomeAndPorts) {
   const struct {
     std::vector<std::string> args;
-    std::string command;
-  } cases[] = {{{"-N"}, "-n"}, {{"-u"}, "-u"}, {{}, ""}, {{"--help", "-n"}, "-n"}};
+    std::string command, home;
+    std::vector<int> ports;  // DNS, peer, DHCP, DHCP client
+  } cases[] = {
+      {{"-N"}, "-n", "", {53, 53, 67, 68}},
+      {{"-u"}, "-u", "", {53, 53, 67, 68}},
+      {{}, "", "", {53, 53, 67, 68}},
+      {{"--help", "-n"}, "-n", "", {53, 53, 67, 68}},
+      {{"--home", "/srv/v", "-n", "--dns-port", "5353", "--peer-port", "5300", "--dhcp-port", "6767",
+        "--dhcp-client-port", "6868"},
+       "-n",
+       "/srv/v",
+       {5353, 5300, 6767, 6868}},
+  };
   for (const auto& c : cases) {
     std::string error;
     const auto cl = ParseCommandLine(c.args, error);
     ASSERT_TRUE(cl) << error;
     EXPECT_EQ(cl->command, c.command);
+    EXPECT_EQ(cl->home, c.home);
+    EXPECT_EQ((std::vector<int>{cl->ports.dns, cl->ports.peer, cl->ports.dhcp, cl->ports.dhcp_client}),
+              c.ports);
+    EXPECT_EQ(cl->options.size(), c.home.empty() ? 0u : 10u);  // what a service unit repeats
   }
-}
-
-TEST(CommandLine, OptionsSetHomeAndPorts) {
-  std::string error;
-  const auto cl = ParseCommandLine({"--home", "/srv/v", "-n", "--dns-port", "5353", "--peer-port", "5300",
-                                    "--dhcp-port", "6767", "--dhcp-client-port", "6868"},
-                                   error);
-  ASSERT_TRUE(cl) << error;
-  EXPECT_EQ(cl->command, "-n");
-  EXPECT_EQ(cl->home, "/srv/v");
-  EXPECT_EQ(cl->ports.dns, 5353);
-  EXPECT_EQ(cl->ports.peer, 5300);
-  EXPECT_EQ(cl->ports.dhcp, 6767);
-  EXPECT_EQ(cl->ports.dhcp_client, 6868);
-  EXPECT_EQ(cl->options.size(), 10u);
-}
-
-TEST(CommandLine, DefaultsAreTheStandardPorts) {
-  std::string error;
-  const auto cl = ParseCommandLine({"-n"}, error);
-  EXPECT_EQ(cl->ports.dns, 53);
-  EXPECT_EQ(cl->ports.peer, 53);
-  EXPECT_EQ(cl->ports.dhcp, 67);
-  EXPECT_EQ(cl->ports.dhcp_client, 68);
 }
 
 TEST(CommandLine, BadOptionsAreRefused) {

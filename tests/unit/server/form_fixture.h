@@ -69,11 +69,7 @@ class FormTest : public ::testing::Test {
     t.ctx.ports.dhcp = 0;
     t.ctx.log.KeepLog = true;
   }
-  std::vector<std::string> Logged() const {
-    std::vector<std::string> texts;
-    for (const auto& line : t.ctx.log.LogBuffer) texts.push_back(line.substr(11));
-    return texts;
-  }
+  std::vector<std::string> Logged() const { return LogTexts(t.ctx); }
   TestContext t;
   EventLoop& loop = t.loop;
   RecordingDuties duties;

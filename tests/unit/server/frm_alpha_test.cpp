@@ -64,37 +64,29 @@ TEST_F(FormTest, MasterDirectoryReplacesSecondaryChecksBySync) {
   EXPECT_EQ(duties.calls, (std::vector<std::string>{"RequestTimeOuts", "Purge", "MLSync"}));
 }
 
-TEST_F(FormTest, TickClearsThePerSecondSlotAhead) {
-  t.ctx.state.PerSecond.fill(7);
-  t.clock.Set(FromCalendar({2026, 12, 5, 10, 0, 59}));
-  form.Timer();
-  EXPECT_EQ(t.ctx.state.PerSecond[0], 0);
-  EXPECT_EQ(t.ctx.state.PerSecond[59], 7);
-  t.clock.Set(FromCalendar({2026, 12, 5, 10, 1, 7}));
-  form.Timer();
-  EXPECT_EQ(t.ctx.state.PerSecond[8], 0);
-  EXPECT_EQ(t.ctx.state.PerSecond[7], 7);
-}
-
-TEST_F(FormTest, StatusPanelsWhileTheMainWindowIsOpen) {
+// The per-second slot ahead, the status panels (while the main window is
+// open) and the activity icon, which falls back after a second.
+TEST_F(FormTest, TickKeepsCountersPanelsAndIcon) {
   t.ctx.state.WindowOpen[kMainWindow] = true;
   t.ctx.state.RequestCount = 1234;
   form.StartServer();
-  t.ctx.state.StartTime = t.clock.Now();
-  t.clock.AdvanceSeconds(3660);
+  t.ctx.state.StartTime = FromCalendar({2026, 12, 5, 8, 59, 59});
+  t.ctx.state.PerSecond.fill(7);
+  t.clock.Set(FromCalendar({2026, 12, 5, 10, 0, 59}));
+  t.ctx.tray.DoTray(1);
   form.Timer();
+  EXPECT_EQ(t.ctx.state.PerSecond[0], 0);
+  EXPECT_EQ(t.ctx.state.PerSecond[59], 7);
+  EXPECT_EQ(t.ctx.tray.icon.icon, 1);
+  t.ctx.state.PerSecond.fill(7);
+  t.clock.AdvanceSeconds(1.5);
+  form.Timer();
+  EXPECT_EQ(t.ctx.state.PerSecond[1], 0);
+  EXPECT_EQ(t.ctx.state.PerSecond[0], 7);
+  EXPECT_EQ(t.ctx.tray.icon.icon, 0);
   EXPECT_EQ(t.ctx.state.StatusText, "Uptime: 1 Hour, 1 Minute");
   EXPECT_EQ(t.ctx.state.StatusPanel[2], "Requests: 1234 ");
   EXPECT_EQ(t.ctx.state.StatusPanel[3], "Cache: 42 ");
-}
-
-TEST_F(FormTest, ActivityIconFallsBackAfterASecond) {
-  t.ctx.tray.DoTray(1);
-  form.Timer();
-  EXPECT_EQ(t.ctx.tray.icon.icon, 1);
-  t.clock.AdvanceSeconds(1.5);
-  form.Timer();
-  EXPECT_EQ(t.ctx.tray.icon.icon, 0);
 }
 
 TEST_F(FormTest, TakenPortFailsWithTheServiceMessages) {

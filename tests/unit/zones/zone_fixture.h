@@ -51,15 +51,10 @@ class ZoneTest : public ::testing::Test {
     return texts;
   }
 
-  std::vector<std::string> LogTexts() const {
-    std::vector<std::string> texts;
-    for (const std::string& line : t.ctx.log.LogBuffer)
-      texts.push_back(line.substr(11));  // after "hh:mm:ss   "
-    return texts;
-  }
+  std::vector<std::string> LogTexts() const { return test::LogTexts(t.ctx); }
 
   bool ErrorReported(const std::string& where) const {
-    return ReadFile(t.dir.File("support.txt")).find("Procedure: " + where) != std::string::npos;
+    return t.dir.Read("support.txt").find("Procedure: " + where) != std::string::npos;
   }
 
   TestContext t;
