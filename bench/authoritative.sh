@@ -23,7 +23,7 @@ bench_queries >"$work/queries"
 mkdir -p "$work/vell/data"
 sed 's/^\$TTL.*//' "$zone" >"$work/vell/data/bench.test.dns"
 printf 'StartMini: YES\r\nDNSBind: 127.0.0.1\r\nLogDetail: NO\r\nMaxActDNSReq: 1000\r\n' >"$work/vell/vellion.ini"
-spawn taskset -c 0 build-bench/vellmain -n --home "$work/vell" --dns-port 5401 --console off
+spawn taskset -c 0 "${VELL_BIN:-build-bench/vellmain}" -n --home "$work/vell" --dns-port 5401 --console off
 vell_pid=$!
 
 # NSD, one server process.

@@ -50,7 +50,7 @@ for i in $(seq 1 10000); do echo "host$i.bench.test A"; done | shuf >"$work/quer
 mkdir -p "$work/vell"
 printf 'StartMini: YES\r\nDNSBind: 127.0.0.1\r\nMaxActDNSReq: 1000\r\nRecursionOut: YES\r\nNS: 127.0.0.4\r\n' \
   >"$work/vell/vellion.ini"
-spawn taskset -c 0 build-bench/vellmain -n --home "$work/vell" --dns-port 5501 --console off
+spawn taskset -c 0 "${VELL_BIN:-build-bench/vellmain}" -n --home "$work/vell" --dns-port 5501 --console off
 vell_pid=$!
 
 cat >"$work/unbound.conf" <<CONF
@@ -105,7 +105,7 @@ done
 mkdir -p "$work/vcold"
 cp "$work/named.root" "$work/vcold/"
 printf 'StartMini: YES\r\nDNSBind: 127.0.0.1\r\n' >"$work/vcold/vellion.ini"
-spawn taskset -c 0 build-bench/vellmain -n --home "$work/vcold" --dns-port 5511 --console off
+spawn taskset -c 0 "${VELL_BIN:-build-bench/vellmain}" -n --home "$work/vcold" --dns-port 5511 --console off
 sed -e 's/@5502/@5512/' -e '/^forward-zone/,$d' -e "s|pidfile: .*|pidfile: \"$work/u2.pid\"|" "$work/unbound.conf" >"$work/ucold.conf"
 tr -d '\r' <"$work/named.root" >"$work/unbound.root"
 printf '  root-hints: "%s"\n  qname-minimisation: no\n' "$work/unbound.root" >>"$work/ucold.conf"
