@@ -46,11 +46,34 @@ run_dnsperf() {
   echo "$qps $(echo "($after - $before) / $hz / ($end - $start)" | bc -l)"
 }
 
+# run_latency PORT QUERYFILE SECONDS RATE -> average latency in ms at a fixed
+# rate of queries per second.
+run_latency() {
+  taskset -c "${CLIENT_CORE:-1}" dnsperf -s 127.0.0.1 -p "$1" -d "$2" -l "$3" -Q "$4" -c 8 -q 200 2>&1 |
+    awk '/Average Latency \(s\):/ {printf "%.3f\n", $4 * 1000}'
+}
+
+# Resident kilobytes of pid and its descendants.
+rss_kb() {
+  local total=0 p kb
+  for p in $(process_tree "$1"); do
+    kb=$(awk '/^VmRSS:/ {print $2}' "/proc/$p/status" 2>/dev/null || true)
+    total=$((total + ${kb:-0}))
+  done
+  echo "$total"
+}
+
+# result MEASURE SERVER VALUE: one figure for bench/run.sh's table, when it
+# collects them (RESULTS names its file).
+result() {
+  [ -z "${RESULTS:-}" ] || echo "$1,$2,$3" >>"$RESULTS"
+}
+
 # wait_udp PORT NAME: until the server answers NAME with an address (at most
-# 10 s), so that a peer answering from the wrong data is caught before it is
+# WAIT_TENTHS tenths of a second, 10 s by default), so that a peer answering from the wrong data is caught before it is
 # measured.
 wait_udp() {
-  for _ in $(seq 1 100); do
+  for _ in $(seq 1 "${WAIT_TENTHS:-100}"); do
     [ -n "$(dig +short +tries=1 +time=1 @127.0.0.1 -p "$1" "$2" A 2>/dev/null)" ] && return 0
     sleep 0.1
   done
@@ -141,14 +164,17 @@ CONF
   spawn taskset -c 0 knotd -c "$work/knot/knot.conf"
 }
 
-# The records of bench.test, 10,000 host names and their addresses, and the
-# queries for them in random order.
+# The records of bench.test, BENCH_NAMES host names (10,000 by default) and
+# their addresses, and the queries for them in random order, one in twenty
+# for a name that does not exist.
 bench_zone_records() {
   echo '@ IN SOA ns1.bench.test. hostmaster.bench.test. ( 1 3600 600 86400 3600 )'
   echo '@ IN NS ns1.bench.test.'
   echo 'ns1 IN A 127.0.0.1'
-  for i in $(seq 1 10000); do echo "host$i IN A 10.$((i / 65536)).$((i / 256 % 256)).$((i % 256))"; done
+  awk -v n="${BENCH_NAMES:-10000}" 'BEGIN { for (i = 1; i <= n; i++)
+    printf "host%d IN A 10.%d.%d.%d\n", i, int(i / 65536), int(i / 256) % 256, i % 256 }'
 }
 bench_queries() {
-  for i in $(seq 1 10000); do echo "host$i.bench.test A"; done | shuf
+  awk -v n="${BENCH_NAMES:-10000}" 'BEGIN { for (i = 1; i <= n; i++)
+    printf (i % 20 == 0 ? "missing%d" : "host%d") ".bench.test A\n", i }' | shuf
 }

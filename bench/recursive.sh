@@ -3,9 +3,10 @@
 # PowerDNS Recursor and dnsmasq, each single-threaded on core 0 and
 # forwarding to NSD (bench.test., 10,000 names), the cache warmed first,
 # loaded by dnsperf on core 1, in one run. Prints rate, CPU share, rate per
-# server core and the ratios. Then the time to resolve cold names through a
-# loopback tree (root 127.0.0.2, test. 127.0.0.3, bench.test. 127.0.0.4,
-# all on port 53), by vellmain and by Unbound.
+# server core, the average latency at a fixed 20,000 queries a second and
+# the ratios. Then the time to resolve the first name through a loopback
+# tree (root 127.0.0.2, test. 127.0.0.3, bench.test. 127.0.0.4, all on
+# port 53) from a fresh start, by vellmain and by Unbound.
 # Run on demand: bench/recursive.sh [seconds]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -87,7 +88,7 @@ dnsmasq_pid=$!
 
 for port in 5501 5502 5503 5504; do wait_udp "$port" host1.bench.test; done
 
-printf '%-10s %12s %10s %16s\n' server "queries/s" "cpu share" "queries/s/core"
+printf '%-10s %12s %10s %16s %14s\n' server "queries/s" "cpu share" "queries/s/core" "ms at 20k q/s"
 declare -A per_core
 for entry in "vellmain 5501 $vell_pid" "unbound 5502 $unbound_pid" "pdns 5503 $pdns_pid" "dnsmasq 5504 $dnsmasq_pid"; do
   set -- $entry
@@ -95,7 +96,11 @@ for entry in "vellmain 5501 $vell_pid" "unbound 5502 $unbound_pid" "pdns 5503 $p
   taskset -c 1 dnsperf -s 127.0.0.1 -p "$2" -d "$work/queries" -n 1 -q 50 >/dev/null 2>&1  # warm the cache
   read -r qps share < <(run_dnsperf "$2" "$work/queries" "$seconds")
   per_core[$1]=$(echo "$qps / $share" | bc -l)
-  printf '%-10s %12.0f %10.2f %16.0f\n' "$1" "$qps" "$share" "${per_core[$1]}"
+  latency=$(run_latency "$2" "$work/queries" 5 20000)
+  printf '%-10s %12.0f %10.2f %16.0f %14s\n' "$1" "$qps" "$share" "${per_core[$1]}" "$latency"
+  result cache_hit_qps_per_core "$1" "$(printf '%.0f' "${per_core[$1]}")"
+  result cache_hit_cpu_share "$1" "$(printf '%.2f' "$share")"
+  result cache_hit_latency_ms "$1" "$latency"
 done
 for peer in unbound pdns dnsmasq; do
   printf 'vellmain / %-8s per core: %.2f\n' "$peer" "$(echo "${per_core[vellmain]} / ${per_core[$peer]}" | bc -l)"
@@ -111,14 +116,13 @@ tr -d '\r' <"$work/named.root" >"$work/unbound.root"
 printf '  root-hints: "%s"\n  qname-minimisation: no\n' "$work/unbound.root" >>"$work/ucold.conf"
 spawn taskset -c 0 unbound -d -c "$work/ucold.conf"
 sleep 2
+# The first name each asks walks the whole tree: root, test., bench.test.
+echo "host7.bench.test A" >"$work/cold"
 for entry in "vellmain 5511" "unbound 5512"; do
   set -- $entry
-  total=0
-  for i in 1 2 3 4 5; do
-    ms=$(dig +tries=1 +time=3 @127.0.0.1 -p "$2" "host$((i * 7)).bench.test" A | awk '/Query time:/ {print $4}')
-    answer=$(dig +short +tries=1 +time=3 @127.0.0.1 -p "$2" "host$((i * 7)).bench.test" A)
-    [ -n "$answer" ] || { echo "$1: no address for a cold name"; continue 2; }
-    total=$((total + ms))
-  done
-  printf '%-10s cold name through the tree: %d ms on average of 5\n' "$1" $((total / 5))
+  ms=$(taskset -c 1 dnsperf -s 127.0.0.1 -p "$2" -d "$work/cold" -n 1 -c 1 -q 1 2>&1 |
+    awk '/Queries completed:/ {done = $3} /Average Latency \(s\):/ {ms = $4 * 1000} END {if (done == 1) printf "%.3f", ms}')
+  [ -n "$ms" ] || { echo "$1: no answer for the cold name"; continue; }
+  printf '%-10s first name through the tree: %s ms\n' "$1" "$ms"
+  result cold_first_name_ms "$1" "$ms"
 done

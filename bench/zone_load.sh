@@ -6,14 +6,19 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 records=${1:-1000000}
 zone=bench.test.
+. bench/lib.sh
 
 need() { command -v "$1" >/dev/null || { apt-get update -qq && apt-get install -y -qq "$2" >/dev/null; }; }
 need nsd-checkzone nsd
 need kzonecheck knot-dnssecutils
 [ -e /usr/include/benchmark/benchmark.h ] || apt-get install -y -qq libbenchmark-dev >/dev/null
 
-cmake -G Ninja -B build-bench -DCMAKE_BUILD_TYPE=Release -DVELL_BENCH=ON >/dev/null
-ninja -C build-bench -j2 bench_zone_load >/dev/null
+# VELL_BENCH_DIR names a build that has bench_zone_load already.
+bench_dir=${VELL_BENCH_DIR:-build-bench}
+if [ -z "${VELL_BENCH_DIR:-}" ]; then
+  cmake -G Ninja -B build-bench -DCMAKE_BUILD_TYPE=Release -DVELL_BENCH=ON >/dev/null
+  ninja -C build-bench -j2 bench_zone_load >/dev/null
+fi
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/vell-zone-bench-XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -30,13 +35,15 @@ timed() {
   read -r secs kb <"$work/time"
   printf '%-28s %8.2f s %8d MB\n' "$label" "$secs" $((kb / 1024))
   echo "$secs" >"$work/$label.secs"
+  result zone_load_s "$label" "$secs"
+  result zone_load_rss_mb "$label" $((kb / 1024))
 }
 
 echo "--- vellmain LoadZone (Google Benchmark, 3 loads in one process)"
-VELL_BENCH_HOME=$work VELL_BENCH_ZONE=$zone build-bench/bench/bench_zone_load --benchmark_repetitions=3
+VELL_BENCH_HOME=$work VELL_BENCH_ZONE=$zone "$bench_dir"/bench/bench_zone_load --benchmark_repetitions=3
 echo "--- whole process, one load each"
 timed vellmain env VELL_BENCH_HOME="$work" VELL_BENCH_ZONE=$zone \
-  build-bench/bench/bench_zone_load
+  "$bench_dir"/bench/bench_zone_load
 timed nsd-checkzone nsd-checkzone "$zone" "$file"
 timed kzonecheck kzonecheck -o "$zone" "$file"
 for peer in nsd-checkzone kzonecheck; do
