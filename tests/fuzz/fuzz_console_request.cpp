@@ -42,6 +42,7 @@ constexpr const char* kPaths[] = {
 };
 constexpr size_t kPathCount = std::size(kPaths);
 
+// Counts the calls that would change the server.
 class Operations final : public ConsoleOperations {
  public:
   void StartStop() override { ++calls; }
@@ -51,28 +52,25 @@ class Operations final : public ConsoleOperations {
   void Dump() override { ++calls; }
   void GetRoot() override { ++calls; }
   void Exit() override { ++calls; }
-  std::string SnapShot() override {
-    ++calls;
-    return "/nonexistent";
-  }
+  std::string SnapShot() override { return Counted(std::string("/nonexistent")); }
   RenameOutcome RenameLease(const std::string&, const std::string&) override {
-    ++calls;
-    return RenameOutcome::kNoLease;
+    return Counted(RenameOutcome::kNoLease);
   }
   void DeleteLease(const std::string&) override { ++calls; }
   BlockLists OpenBlocks() override { return lists; }
-  void ApplyBlocks(const BlockLists& given) override {
-    ++calls;
-    lists = given;
-  }
-  std::string ApplyOptions(const OptionsForm&) override {
-    ++calls;
-    return "";
-  }
+  void ApplyBlocks(const BlockLists& given) override { lists = Counted(given); }
+  std::string ApplyOptions(const OptionsForm&) override { return Counted(std::string()); }
   long CacheCount() const override { return 0; }
 
   BlockLists lists;
   int calls = 0;
+
+ private:
+  template <class T>
+  T Counted(T value) {
+    ++calls;
+    return value;
+  }
 };
 
 struct Server {
