@@ -42,7 +42,7 @@ while kill -0 "$perf_pid" 2>/dev/null; do
   echo "resident $now kB"
 done
 wait "$perf_pid" || true
-grep -E 'Queries (sent|completed|lost)' "$work/dnsperf.out"
+grep -E 'Queries (sent|completed|lost|per second)|Run time' "$work/dnsperf.out"
 final=$(rss)
 echo "resident: before $base kB, peak $peak kB, after $final kB"
 echo "growth $((peak - base)) kB for at most 200,000 cached records: $(((peak - base) * 1024 / 200000)) octets a record"

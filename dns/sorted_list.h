@@ -3,6 +3,10 @@
 // one name come out in reverse order of arrival. Lookups are a binary search
 // for the first item of a name followed by a forward walk.
 //
+// The items sit in chunks of a few hundred, so that an insertion or a
+// removal moves one chunk and not the whole list: a full cache of hundreds
+// of thousands of records takes new ones at the rate it answers.
+//
 // Indexes are 0-based here; kNotFound stands for "no item of that name".
 #pragma once
 
@@ -12,6 +16,7 @@
 #include <iterator>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace vell {
@@ -22,63 +27,118 @@ constexpr size_t kNotFound = static_cast<size_t>(-1);
 template <class T, class NameOf>
 class SortedList {
  public:
-  size_t size() const { return items_.size(); }
-  bool empty() const { return items_.empty(); }
+  size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
   // An item's name must not change while it is in the list.
-  const T& operator[](size_t i) const { return items_[i]; }
-  T& operator[](size_t i) { return items_[i]; }
-  const std::vector<T>& items() const { return items_; }
+  const T& operator[](size_t i) const {
+    const auto [c, at] = Locate(i);
+    return chunks_[c].items[at];
+  }
+  T& operator[](size_t i) {
+    const auto [c, at] = Locate(i);
+    return chunks_[c].items[at];
+  }
+  // Every item in order, read-only: for (const T& item : list.items()).
+  class const_iterator {
+   public:
+    using iterator_category = std::forward_iterator_tag;
+    using value_type = T;
+    using difference_type = std::ptrdiff_t;
+    using pointer = const T*;
+    using reference = const T&;
+    const_iterator() = default;
+    const_iterator(const SortedList* list, size_t chunk, size_t at) : list_(list), chunk_(chunk), at_(at) {}
+    const T& operator*() const { return list_->chunks_[chunk_].items[at_]; }
+    const T* operator->() const { return &**this; }
+    const_iterator& operator++() {
+      if (++at_ == list_->chunks_[chunk_].items.size()) {
+        ++chunk_;
+        at_ = 0;
+      }
+      return *this;
+    }
+    const_iterator operator++(int) {
+      const_iterator before = *this;
+      ++*this;
+      return before;
+    }
+    bool operator==(const const_iterator& other) const { return chunk_ == other.chunk_ && at_ == other.at_; }
+
+   private:
+    const SortedList* list_ = nullptr;
+    size_t chunk_ = 0;
+    size_t at_ = 0;
+  };
+  const_iterator begin() const { return {this, 0, 0}; }
+  const_iterator end() const { return {this, chunks_.size(), 0}; }
+  const SortedList& items() const { return *this; }
+
   void erase(size_t i) {
-    items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(i));
-    keys_.erase(keys_.begin() + static_cast<std::ptrdiff_t>(i));
+    const auto [c, at] = Locate(i);
+    Chunk& chunk = chunks_[c];
+    chunk.items.erase(chunk.items.begin() + static_cast<std::ptrdiff_t>(at));
+    chunk.keys.erase(chunk.keys.begin() + static_cast<std::ptrdiff_t>(at));
+    if (chunk.items.empty()) chunks_.erase(chunks_.begin() + static_cast<std::ptrdiff_t>(c));
+    --size_;
+    RecountFrom(c);
   }
   void clear() {
-    items_.clear();
-    keys_.clear();
+    chunks_.clear();
+    starts_.clear();
+    size_ = 0;
   }
   // Removes every item pred selects in one pass, keeping the order of the rest.
   template <class Pred>
   void EraseIf(Pred pred) {
-    std::erase_if(items_, pred);
-    RebuildKeys();
+    std::vector<T> kept;
+    kept.reserve(size_);
+    for (Chunk& chunk : chunks_) {
+      for (T& item : chunk.items) {
+        if (!pred(std::as_const(item))) kept.push_back(std::move(item));
+      }
+    }
+    Rechunk(std::move(kept));
   }
 
   // The number of items whose name sorts strictly before name.
   size_t CountBefore(std::string_view name) const {
-    size_t lo = 0;
-    size_t hi = items_.size();
     const uint64_t key = KeyOf(name);
-    while (hi != lo) {
-      const size_t mid = lo + (hi - lo + 1) / 2;  // 1-based position
-      if (After(name, key, mid - 1)) {
-        lo = mid;
-      } else {
-        hi = mid - 1;
-      }
-    }
-    return lo;
-  }
-
-  // The first item of that name, or kNotFound.
-  size_t Find(std::string_view name) const {
-    if (items_.empty()) return kNotFound;
+    // The first chunk whose last item does not sort before name holds the
+    // answer; every chunk before it lies wholly before name.
     size_t lo = 0;
-    size_t hi = items_.size() - 1;
-    const uint64_t key = KeyOf(name);
-    while (hi != lo) {
+    size_t hi = chunks_.size();
+    while (lo != hi) {
       const size_t mid = lo + (hi - lo) / 2;
-      if (After(name, key, mid)) {
+      if (After(name, key, chunks_[mid], chunks_[mid].items.size() - 1)) {
         lo = mid + 1;
       } else {
         hi = mid;
       }
     }
-    return Name(lo) == name ? lo : kNotFound;
+    if (lo == chunks_.size()) return size_;
+    const Chunk& chunk = chunks_[lo];
+    size_t first = 0;
+    size_t last = chunk.items.size();
+    while (first != last) {
+      const size_t mid = first + (last - first) / 2;
+      if (After(name, key, chunk, mid)) {
+        first = mid + 1;
+      } else {
+        last = mid;
+      }
+    }
+    return starts_[lo] + first;
+  }
+
+  // The first item of that name, or kNotFound.
+  size_t Find(std::string_view name) const {
+    const size_t pos = CountBefore(name);
+    return NameAt(pos, name) ? pos : kNotFound;
   }
 
   // Whether the item at i exists and has that name: the walk condition
   // after Find.
-  bool NameAt(size_t i, std::string_view name) const { return i < items_.size() && Name(i) == name; }
+  bool NameAt(size_t i, std::string_view name) const { return i < size_ && NameOf{}((*this)[i]) == name; }
 
   void Insert(T item) {
     const size_t pos = CountBefore(NameOf{}(item));
@@ -87,8 +147,19 @@ class SortedList {
   // Inserts at a position computed earlier with CountBefore (several
   // records of one name group go to the same place).
   void InsertAt(size_t pos, T item) {
-    keys_.insert(keys_.begin() + static_cast<std::ptrdiff_t>(pos), KeyOf(NameOf{}(item)));
-    items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(pos), std::move(item));
+    if (chunks_.empty()) {
+      chunks_.emplace_back();
+      starts_.push_back(0);
+    }
+    // A position between two chunks goes to the end of the first.
+    size_t c = pos == 0 ? 0 : Locate(pos - 1).first;
+    Chunk& chunk = chunks_[c];
+    const auto at = static_cast<std::ptrdiff_t>(pos - starts_[c]);
+    chunk.keys.insert(chunk.keys.begin() + at, KeyOf(NameOf{}(item)));
+    chunk.items.insert(chunk.items.begin() + at, std::move(item));
+    ++size_;
+    if (chunk.items.size() >= 2 * kChunk) Split(c);
+    RecountFrom(c);
   }
 
   // Inserts items given in order of arrival, leaving exactly the order that
@@ -99,18 +170,61 @@ class SortedList {
     std::reverse(items.begin(), items.end());  // later arrivals go first among equal names
     const auto by_name = [](const T& a, const T& b) { return NameOf{}(a) < NameOf{}(b); };
     std::stable_sort(items.begin(), items.end(), by_name);
+    std::vector<T> present;
+    present.reserve(size_);
+    for (Chunk& chunk : chunks_)
+      std::move(chunk.items.begin(), chunk.items.end(), std::back_inserter(present));
     std::vector<T> merged;
-    merged.reserve(items_.size() + items.size());
+    merged.reserve(present.size() + items.size());
     // std::merge takes equal items from its first range first: the new ones.
     std::merge(std::make_move_iterator(items.begin()), std::make_move_iterator(items.end()),
-               std::make_move_iterator(items_.begin()), std::make_move_iterator(items_.end()),
+               std::make_move_iterator(present.begin()), std::make_move_iterator(present.end()),
                std::back_inserter(merged), by_name);
-    items_ = std::move(merged);
-    RebuildKeys();
+    Rechunk(std::move(merged));
   }
 
  private:
-  const std::string& Name(size_t i) const { return NameOf{}(items_[i]); }
+  static constexpr size_t kChunk = 256;
+
+  struct Chunk {
+    std::vector<T> items;
+    std::vector<uint64_t> keys;  // KeyOf each item's name
+  };
+
+  // The chunk holding item i and its place there.
+  std::pair<size_t, size_t> Locate(size_t i) const {
+    const size_t c =
+        static_cast<size_t>(std::upper_bound(starts_.begin(), starts_.end(), i) - starts_.begin()) - 1;
+    return {c, i - starts_[c]};
+  }
+  // The first index of each chunk from c on, after chunk c changed size.
+  void RecountFrom(size_t c) {
+    starts_.resize(chunks_.size());
+    for (; c < chunks_.size(); ++c) starts_[c] = c == 0 ? 0 : starts_[c - 1] + chunks_[c - 1].items.size();
+  }
+  void Split(size_t c) {
+    Chunk tail;
+    Chunk& head = chunks_[c];
+    const auto half = static_cast<std::ptrdiff_t>(head.items.size() / 2);
+    tail.items.assign(std::make_move_iterator(head.items.begin() + half),
+                      std::make_move_iterator(head.items.end()));
+    tail.keys.assign(head.keys.begin() + half, head.keys.end());
+    head.items.erase(head.items.begin() + half, head.items.end());
+    head.keys.erase(head.keys.begin() + half, head.keys.end());
+    chunks_.insert(chunks_.begin() + static_cast<std::ptrdiff_t>(c) + 1, std::move(tail));
+  }
+  void Rechunk(std::vector<T> items) {
+    clear();
+    size_ = items.size();
+    for (size_t from = 0; from < items.size(); from += kChunk) {
+      Chunk& chunk = chunks_.emplace_back();
+      const size_t to = std::min(items.size(), from + kChunk);
+      chunk.items.assign(std::make_move_iterator(items.begin() + static_cast<std::ptrdiff_t>(from)),
+                         std::make_move_iterator(items.begin() + static_cast<std::ptrdiff_t>(to)));
+      for (const T& item : chunk.items) chunk.keys.push_back(KeyOf(NameOf{}(item)));
+    }
+    RecountFrom(0);
+  }
 
   // The first eight octets of a name as one number: numbers compare as the
   // names' beginnings do, so most steps of a search compare numbers held
@@ -121,17 +235,14 @@ class SortedList {
       key = key << 8 | (i < name.size() ? static_cast<unsigned char>(name[i]) : 0U);
     return key;
   }
-  // Whether name sorts after the item at i; key is KeyOf(name).
-  bool After(std::string_view name, uint64_t key, size_t i) const {
-    return key != keys_[i] ? key > keys_[i] : name > Name(i);
-  }
-  void RebuildKeys() {
-    keys_.resize(items_.size());
-    for (size_t i = 0; i < items_.size(); ++i) keys_[i] = KeyOf(Name(i));
+  // Whether name sorts after the item at i of chunk; key is KeyOf(name).
+  static bool After(std::string_view name, uint64_t key, const Chunk& chunk, size_t i) {
+    return key != chunk.keys[i] ? key > chunk.keys[i] : name > NameOf{}(chunk.items[i]);
   }
 
-  std::vector<T> items_;
-  std::vector<uint64_t> keys_;  // KeyOf each item's name
+  std::vector<Chunk> chunks_;   // none empty
+  std::vector<size_t> starts_;  // the index of each chunk's first item
+  size_t size_ = 0;
 };
 
 }  // namespace vell

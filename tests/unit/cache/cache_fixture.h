@@ -54,7 +54,7 @@ class CacheTest : public ::testing::Test {
     }
     return out;
   }
-  std::string Cached() const { return Describe(cache.Records().items()); }
+  std::string Cached() const { return Describe({cache.Records().begin(), cache.Records().end()}); }
 
   TestContext t;
   RecordingErrorSink sink;
