@@ -40,10 +40,6 @@ TEST_F(PermFiles, HostsLinesGiveAddressReverseNameAndAliasesWithHostsTTL) {
     EXPECT_TRUE(r->Permanent);
     EXPECT_EQ(r->TTL(t.clock), 120);
   }
-  // Permanent data is never replaced by learnt data.
-  clDNSAnswer learnt = Response({A("server1.", "10.0.0.99")});
-  cache.CacheAdd(learnt);
-  EXPECT_EQ(At("server1."), "server1. 1 10.0.0.5");
 }
 
 TEST_F(PermFiles, MissingHostsFileIsLoggedAndTheLoopbackNamesStillCome) {

@@ -87,6 +87,8 @@ TEST_F(ResponseTest, ACutResponseKeepsWhatWasReadIsNotCachedAndStillReachesItsRe
   EXPECT_THAT(Datas(r.answer), ElementsAre("192.0.2.7"));
 }
 
+// Behind the endpoint's gate (OutgoingIds), the waiting request checks the
+// identifier and question once more.
 TEST_F(ResponseTest, ResponsesAreMatchedByIdentifierAndQuestion) {
   WaitFor0777();
   std::string other_id = Response(1, 0, 0, RecordAt12(kTypeA, 1, 600, Octets({192, 0, 2, 7})));

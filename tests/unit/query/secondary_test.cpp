@@ -37,6 +37,7 @@ std::string Rec(const std::string& name, int type, const std::string& rdata) {
 const std::string kSoa = Rec("sec.test.", 6,
                              Wire("ns1.sec.test.") + Wire("admin.sec.test.") +
                                  Octets({0, 0, 0, 9, 0, 0, 14, 16, 0, 0, 2, 88, 0, 1, 81, 128, 0, 0, 1, 44}));
+const std::string kHeader = "; PrimaryIP 127.0.0.2\r\n; Notify 127.0.0.1 10.0.0.7 10.0.0.8\r\n";
 std::string Framed(int count, const std::string& records, int rcode = 0) {
   const std::string msg = Octets({0, 1, 0x84, rcode, 0, 1, 0, count, 0, 0, 0, 0}) + Wire("sec.test.") +
                           Octets({0, 252, 0, 1}) + records;
@@ -84,8 +85,7 @@ TEST_F(SecondaryTest, QueueAndSerialCheck) {
   AnswerSoa(6);
   EXPECT_EQ(client.State, 2);
   EXPECT_EQ(zone->Records.size(), 0u);
-  EXPECT_EQ(t.dir.Read("data/sec.test.dns"),
-            "; PrimaryIP 127.0.0.2\r\n; Notify 127.0.0.1 10.0.0.7 10.0.0.8\r\n");
+  EXPECT_EQ(t.dir.Read("data/sec.test.dns"), kHeader);
 }
 
 TEST_F(SecondaryTest, TransferSplitAnywhereIsStoredAndNotified) {
@@ -106,10 +106,11 @@ TEST_F(SecondaryTest, TransferSplitAnywhereIsStoredAndNotified) {
     ASSERT_EQ(client.State, 0) << cut;
     EXPECT_EQ(zone->Records.size(), 6u);
     EXPECT_EQ(t.dir.Read("data/sec.test.dns"),
-              "; PrimaryIP 127.0.0.2\r\n; Notify 127.0.0.1 10.0.0.7 10.0.0.8\r\n@ 600 SOA ns1.sec.test. "
-              "admin.sec.test. 9 3600 600 86400 300\r\n"
-              " 600 NS ns1\r\nwww 600 A 192.0.2.80\r\n 600 MX 10 sec.test.\r\nt 600 TXT \"hi\" "
-              "\r\nx.other.test. 600 CNAME www\r\n");
+              kHeader +
+                  "@ 600 SOA ns1.sec.test. "
+                  "admin.sec.test. 9 3600 600 86400 300\r\n"
+                  " 600 NS ns1\r\nwww 600 A 192.0.2.80\r\n 600 MX 10 sec.test.\r\nt 600 TXT \"hi\" "
+                  "\r\nx.other.test. 600 CNAME www\r\n");
     EXPECT_DOUBLE_EQ(zone->NextRefresh, ctx.Now() + Seconds(3600));
     ASSERT_EQ(sender.requests.size(), 1u);  // 127.0.0.1 and our own address are skipped
     EXPECT_EQ(sender.requests[0].ip + std::to_string(sender.requests[0].msg[2]), "10.0.0.836");
@@ -128,7 +129,10 @@ TEST_F(SecondaryTest, CheckSecondariesRefreshesRetriesAndExpires) {
     EXPECT_EQ(soa_check.queued.size(), queued) << advance;
     EXPECT_NEAR((zone->NextRefresh - ctx.Now()) * kSecondsPerDay, next_in, 1e-3) << advance;
   }
+  // Expired: emptied, its file down to the header lines.
   EXPECT_EQ(zone->Records.size(), 0u);
+  EXPECT_EQ(t.dir.Read("data/sec.test.dns"), kHeader);
+  EXPECT_THAT(Logged(), ::testing::Contains("Zone has expired: sec.test."));
 }
 
 TEST_F(SecondaryTest, ZoneTtlSurvivesARestartLessItsAge) {

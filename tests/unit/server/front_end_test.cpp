@@ -114,14 +114,6 @@ TEST_F(OutgoingPoolTest, QueriesSpreadOverRandomPortsOfTheRange) {
   EXPECT_GE(used.size(), pool.size() * 9 / 10);
 }
 
-TEST_F(FrontEndTest, AnswersLeaveFromTheServicePort) {
-  std::vector<Datagram> seen;
-  client.OnDataArrival = [&](const Datagram& d) { seen.push_back(d); };
-  endpoints.dns.SendAnswer("127.0.0.1", client.LocalPort(), Response(30));
-  ASSERT_TRUE(test::RunUntil(loop, [&] { return !seen.empty(); }));
-  EXPECT_EQ(seen[0].port, endpoints.dns.Port());
-}
-
 std::string DhcpRequest() {
   std::string msg(300, '\0');
   msg[0] = 1;
