@@ -43,16 +43,26 @@ def free_port():
     raise RuntimeError("no free port")
 
 
-def write_zone(home, text, zone="example.com."):
-    """data/<zone>dns in the program directory, with CR LF line ends."""
-    os.makedirs(os.path.join(home, "data"), exist_ok=True)
-    with open(os.path.join(home, "data", zone + "dns"), "wb") as f:
+def read(path):
+    """A file's text, one character per octet."""
+    with open(path, "rb") as f:
+        return f.read().decode("latin-1")
+
+
+def write(path, text):
+    """text with CR LF line ends, one octet per character."""
+    with open(path, "wb") as f:
         f.write(text.replace("\n", "\r\n").encode("latin-1"))
 
 
+def write_zone(home, text, zone="example.com."):
+    """data/<zone>dns in the program directory."""
+    os.makedirs(os.path.join(home, "data"), exist_ok=True)
+    write(os.path.join(home, "data", zone + "dns"), text)
+
+
 def write_ini(home, lines):
-    with open(os.path.join(home, "vellion.ini"), "wb") as f:
-        f.write("".join(line + "\r\n" for line in lines).encode("latin-1"))
+    write(os.path.join(home, "vellion.ini"), "".join(line + "\n" for line in lines))
 
 
 class Server:

@@ -12,7 +12,6 @@ import dns.exception
 import dns.flags
 import dns.message
 import dns.query
-import dns.rcode
 from conftest import write_zone
 
 ZONE = """\
@@ -59,10 +58,7 @@ def raw_query(ident, name, qtype, qclass=1, flags1=0x01):
 
 def test_records_of_a_name_come_in_reverse_file_order(home, start):
     server = start_with_zones(start, home)
-    reply = ask(server, "WWW.example.com.", "A")
-    assert reply.flags == dns.flags.QR | dns.flags.AA | dns.flags.RD | dns.flags.RA
-    assert reply.rcode() == dns.rcode.NOERROR
-    assert str(reply.question[0].name) == "WWW.example.com."  # the client's case
+    assert str(ask(server, "WWW.example.com.", "A").question[0].name) == "WWW.example.com."  # the client's case
     raw = raw_exchange(server.port, raw_query(0x1234, "www.example.com.", 1))
     assert raw[:12] == struct.pack(">HBBHHHH", 0x1234, 0x85, 0x80, 1, 3, 0, 0)
     # Owner pointer, type, class, TTL, length, address, three times.

@@ -10,6 +10,7 @@ import time
 
 import pytest
 
+from conftest import read
 from test_authoritative import raw_query, start_with_zones
 
 import dns.exception
@@ -50,8 +51,7 @@ def test_burst_above_the_level_blocks_the_sender_across_a_restart(home, start):
     assert server.wait_for("TCP Connection Request from 127.0.0.2 on Block list. Ignored!")
     assert [t for t in server.texts() if "blocked" in t] == [BLOCKED_LINE]
     assert server.stop() == 0
-    with open(os.path.join(home, "blocks.dat"), "rb") as f:
-        assert f.read() == b"; Vellion - IP address blocks\r\n127.0.0.2\r\n"  # and no other
+    assert read(os.path.join(home, "blocks.dat")) == "; Vellion - IP address blocks\r\n127.0.0.2\r\n"  # and no other
 
     again = start_with_zones(start, home, ini=ini)
     assert (answered(again, "127.0.0.2"), answered(again, "127.0.0.3")) == (False, True)

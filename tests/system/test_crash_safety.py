@@ -6,7 +6,7 @@ import random
 import signal
 import time
 
-from conftest import Server, free_port, write_ini
+from conftest import Server, free_port, read, write, write_ini
 
 KILLS = 50
 RECORDS = 20000  # named.cache large enough that its rewrite takes a while
@@ -14,8 +14,7 @@ BLOCKED = ["192.0.2.%d" % i for i in range(1, 201)]
 
 
 def lines(path):
-    with open(path, "rb") as f:
-        text = f.read().decode("latin-1")
+    text = read(path)
     assert text.endswith("\r\n"), path + " cut short"
     return text[:-2].split("\r\n")
 
@@ -23,12 +22,9 @@ def lines(path):
 def test_files_survive_kill_9_during_their_rewrite(home):
     ini = ["DNSBind: 127.0.0.1", "CacheReload: YES", "BombLevel: 1000"]
     write_ini(home, ini)
-    with open(os.path.join(home, "named.cache"), "wb") as f:
-        f.write(b"; Vellion - Cache\r\n")
-        for i in range(RECORDS):
-            f.write(b"name%d.example. 86400 A 192.0.2.%d\r\n" % (i, i % 250 + 1))
-    with open(os.path.join(home, "blocks.dat"), "wb") as f:
-        f.write("".join(line + "\r\n" for line in ["; Vellion - IP address blocks"] + BLOCKED).encode())
+    write(os.path.join(home, "named.cache"), "; Vellion - Cache\n" + "".join(
+        "name%d.example. 86400 A 192.0.2.%d\n" % (i, i % 250 + 1) for i in range(RECORDS)))
+    write(os.path.join(home, "blocks.dat"), "".join(line + "\n" for line in ["; Vellion - IP address blocks"] + BLOCKED))
     rng = random.Random(14)
     port = free_port()
     for kill in range(KILLS):

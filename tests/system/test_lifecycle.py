@@ -8,24 +8,13 @@ import subprocess
 import time
 
 import pytest
-from conftest import VELLMAIN, free_port, write_ini
-
-
-def read(path):
-    with open(path, "rb") as f:
-        return f.read().decode("latin-1")
-
-
-def test_without_argument_and_service_flag_nothing_happens(home):
-    result = subprocess.run([VELLMAIN, "--home", home], timeout=10, capture_output=True)
-    assert result.returncode == 0
-    assert result.stdout == b""
-    assert os.listdir(home) == []
+from conftest import VELLMAIN, free_port, read, write_ini
 
 
 @pytest.mark.parametrize(
     "args,code,out,err",
     [
+        ([], 0, "", ""),  # without argument and service flag nothing happens
         (["-h"], 0, "usage: vellmain [-n | -u]", ""),
         (["--version"], 0, "vellmain 0.", ""),
         (["-n", "foo"], 2, "", "vellmain: unknown argument foo\nusage: vellmain [-n | -u]"),
@@ -33,10 +22,10 @@ def test_without_argument_and_service_flag_nothing_happens(home):
     ],
 )
 def test_command_line_mistakes_are_named_before_anything_starts(home, args, code, out, err):
-    result = subprocess.run([VELLMAIN] + args, timeout=10, capture_output=True, text=True)
+    result = subprocess.run([VELLMAIN, "--home", home] + args, timeout=10, capture_output=True, text=True)
     assert (result.returncode, result.stdout[: len(out)], result.stderr[: len(err)]) == (code, out, err)
     assert (result.stdout == "") == (out == "") and (result.stderr == "") == (err == "")
-    assert not os.path.exists("/nonexistent")
+    assert not os.path.exists("/nonexistent") and os.listdir(home) == []
 
 
 def test_foreground_run_writes_defaults_logs_and_ends_on_sigterm(home, start):
@@ -52,7 +41,8 @@ def test_foreground_run_writes_defaults_logs_and_ends_on_sigterm(home, start):
     assert texts[:2] == ["Program started.", "DNS service started."]
     assert texts[-2:] == ["Program closed by user.", "Server paused."]
     assert all(re.fullmatch(r"\d\d:\d\d:\d\d   .*", line) for line in server.lines)
-    assert not os.path.exists(os.path.join(home, "logs"))  # WriteLog is off by default
+    # WriteLog and CacheReload are off by default.
+    assert not os.path.exists(os.path.join(home, "logs")) and not os.path.exists(os.path.join(home, "named.cache"))
 
 
 def test_taken_port_is_reported_on_standard_error(home, start):

@@ -7,7 +7,7 @@ import re
 import socket
 import time
 
-from conftest import vellctl, write_zone
+from conftest import read, vellctl, write_zone
 from test_authoritative import ask
 
 import dns.exception
@@ -36,8 +36,7 @@ def test_vellctl_reloads_unloads_and_notifies(home, start):
         write_serial(home, 1, "192.0.2.10")
         server = start(["-n", "--peer-port", str(secondary.getsockname()[1])])
         assert server.wait_for("Loading DHCP Leases...")
-        with open(os.path.join(home, "vellion.ini"), "rb") as f:
-            port = int(re.search(rb"ReloadPort: (\d+)", f.read()).group(1))
+        port = int(re.search(r"ReloadPort: (\d+)", read(os.path.join(home, "vellion.ini"))).group(1))
 
         # One zone: reloaded from its file, and its secondary notified.
         write_serial(home, 2, "192.0.2.20")

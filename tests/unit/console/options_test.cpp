@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -56,85 +57,19 @@ struct Case {
   OptionsProblem expected;  // message empty: all checks pass
 };
 
-TEST(Options, ChecksInOrder) {
-  const std::string forwarding = "Please add at least one external DNS server\nIP Address to use forwarding!";
-  const auto dhcp = [](const std::function<void(clDHCPif&)>& change) {
-    return [change](OptionsForm& f) { change(f.DHCP[0]); };
-  };
+TEST(Options, ChecksBeforeTheDhcpInterfacesInOrder) {
   const std::vector<Case> cases = {
       {"valid", [](OptionsForm&) {}, {}},
       {"no name before anything else",
-       [](OptionsForm& f) {
-         f.NAME = "";
-         f.RECURSIONOUT = true;
-       },
+       [](OptionsForm& f) { f.NAME = "", f.RECURSIONOUT = true; },
        {"Please enter server name!", "general", "NAME"}},
       {"forwarding without forwarders",
        [](OptionsForm& f) { f.RECURSIONOUT = true; },
-       {forwarding, "dns", "forwarder"}},
-      {"forwarding with one",
-       [](OptionsForm& f) {
-         f.RECURSIONOUT = true;
-         f.NS = {"10.0.0.1"};
-       },
-       {}},
+       {"Please add at least one external DNS server\nIP Address to use forwarding!", "dns", "forwarder"}},
+      {"forwarding with one", [](OptionsForm& f) { f.RECURSIONOUT = true, f.NS = {"10.0.0.1"}; }, {}},
       {"missing hosts file before DHCP",
-       [](OptionsForm& f) {
-         f.HOSTS = "/nonexistent/hosts";
-         f.DHCP[0].Domain = ".";
-       },
+       [](OptionsForm& f) { f.HOSTS = "/nonexistent/hosts", f.DHCP[0].Domain = "."; },
        {"The specified 'Hosts' file does not exist!", "dns", "HOSTS"}},
-      {"no domain",
-       dhcp([](clDHCPif& d) { d.Domain = "."; }),
-       {"Please enter domain name for DHCP!", "dhcp", "Domain", 0}},
-      {"no from",
-       dhcp([](clDHCPif& d) { d.ScopeFrom = ""; }),
-       {"Please enter from and to IP-Addresses!", "dhcp", "ScopeFrom", 0}},
-      {"no to",
-       dhcp([](clDHCPif& d) { d.ScopeTo = ""; }),
-       {"Please enter from and to IP-Addresses!", "dhcp", "ScopeTo", 0}},
-      {"mask of 32 ones",
-       dhcp([](clDHCPif& d) { d.Subnet = "255.255.255.255"; }),
-       {"Invalid subnet mask for DHCP!", "dhcp", "Subnet", 0}},
-      {"mask of 31 ones",
-       dhcp([](clDHCPif& d) { d.Subnet = "255.255.255.254"; }),
-       {"Invalid subnet mask for DHCP!", "dhcp", "Subnet", 0}},
-      {"mask of 1 one",
-       dhcp([](clDHCPif& d) { d.Subnet = "128.0.0.0"; }),
-       {"Invalid subnet mask for DHCP!", "dhcp", "Subnet", 0}},
-      {"one after a zero",
-       dhcp([](clDHCPif& d) { d.Subnet = "255.0.255.0"; }),
-       {"Invalid subnet mask for DHCP!", "dhcp", "Subnet", 0}},
-      {"interface is the net address",
-       dhcp([](clDHCPif& d) { d.IPaddr = "192.168.1.0"; }),
-       {"Invalid subnet mask for DHCP!", "dhcp", "Subnet", 0}},
-      {"mask of 2 ones",
-       dhcp([](clDHCPif& d) { d = {"10.0.0.1", "10.0.0.5", "10.0.0.9", "192.0.0.0", "", 60, "lan.", true}; }),
-       {}},
-      {"mask of 30 ones",
-       dhcp([](clDHCPif& d) {
-         d = {"192.168.1.1", "192.168.1.2", "192.168.1.2", "255.255.255.252", "", 60, "lan.", true};
-       }),
-       {}},
-      {"scope off the net",
-       dhcp([](clDHCPif& d) { d.ScopeTo = "192.168.2.10"; }),
-       {"DHCP IP-Addresses must be on the same subnet as interface!", "dhcp", "ScopeFrom", 0}},
-      {"from is the broadcast",
-       dhcp([](clDHCPif& d) { d.ScopeFrom = "192.168.1.255"; }),
-       {"Invalid DHCP From IP-Address!", "dhcp", "ScopeFrom", 0}},
-      {"to is the net",
-       dhcp([](clDHCPif& d) { d.ScopeTo = "192.168.1.0"; }),
-       {"Invalid DHCP To IP-Address!", "dhcp", "ScopeTo", 0}},
-      {"gateway off the net",
-       dhcp([](clDHCPif& d) { d.Gateway = "10.1.1.1"; }),
-       {"DHCP Gateway must be on the same subnet as interface!", "dhcp", "Gateway", 0}},
-      {"gateway is the broadcast",
-       dhcp([](clDHCPif& d) { d.Gateway = "192.168.1.255"; }),
-       {"Invalid DHCP default gateway IP-Address!", "dhcp", "Gateway", 0}},
-      {"no gateway", dhcp([](clDHCPif& d) { d.Gateway = ""; }), {}},
-      {"lease period zero",
-       dhcp([](clDHCPif& d) { d.TTL = 0; }),
-       {"The Lease Period cannot be zero!", "dhcp", "TTL", 0}},
       {"disabled interface unchecked",
        [](OptionsForm& f) {
          f.DHCP.insert(f.DHCP.begin(), clDHCPif{"1.2.3.4", "", "", "", "", 0, ".", false});
@@ -147,8 +82,54 @@ TEST(Options, ChecksInOrder) {
   for (const Case& c : cases) {
     OptionsForm form = ValidForm();
     c.change(form);
-    const auto problem = CheckOptions(form, "/home/v", sink);
-    EXPECT_EQ(problem.value_or(OptionsProblem{}), c.expected) << c.what;
+    EXPECT_EQ(CheckOptions(form, "/home/v", sink).value_or(OptionsProblem{}), c.expected) << c.what;
+  }
+}
+
+// One box of the interface changed: the message and the box OK sends the
+// operator to ("" when it passes).
+TEST(Options, DhcpInterfaceChecksInOrder) {
+  const std::map<std::string, std::string clDHCPif::*> boxes = {
+      {"IPaddr", &clDHCPif::IPaddr}, {"ScopeFrom", &clDHCPif::ScopeFrom}, {"ScopeTo", &clDHCPif::ScopeTo},
+      {"Subnet", &clDHCPif::Subnet}, {"Gateway", &clDHCPif::Gateway},     {"Domain", &clDHCPif::Domain}};
+  const std::string range = "Please enter from and to IP-Addresses!", mask = "Invalid subnet mask for DHCP!";
+  const std::vector<std::vector<std::string>> cases = {
+      // box, value, message, box focused
+      {"Domain", ".", "Please enter domain name for DHCP!", "Domain"},
+      {"ScopeFrom", "", range, "ScopeFrom"},
+      {"ScopeTo", "", range, "ScopeTo"},
+      {"Subnet", "255.255.255.255", mask, "Subnet"},
+      {"Subnet", "255.255.255.254", mask, "Subnet"},
+      {"Subnet", "128.0.0.0", mask, "Subnet"},
+      {"Subnet", "255.0.255.0", mask, "Subnet"},
+      {"IPaddr", "192.168.1.0", mask, "Subnet"},
+      {"ScopeTo", "192.168.2.10", "DHCP IP-Addresses must be on the same subnet as interface!", "ScopeFrom"},
+      {"ScopeFrom", "192.168.1.255", "Invalid DHCP From IP-Address!", "ScopeFrom"},
+      {"ScopeTo", "192.168.1.0", "Invalid DHCP To IP-Address!", "ScopeTo"},
+      {"Gateway", "10.1.1.1", "DHCP Gateway must be on the same subnet as interface!", "Gateway"},
+      {"Gateway", "192.168.1.255", "Invalid DHCP default gateway IP-Address!", "Gateway"},
+      {"Gateway", "", "", ""},
+      {"TTL", "0", "The Lease Period cannot be zero!", "TTL"},
+  };
+  RecordingErrorSink sink;
+  for (const auto& c : cases) {
+    OptionsForm form = ValidForm();
+    if (c[0] == "TTL") {
+      form.DHCP[0].TTL = std::stoi(c[1]);
+    } else {
+      form.DHCP[0].*boxes.at(c[0]) = c[1];
+    }
+    const OptionsProblem expected = c[2].empty() ? OptionsProblem{} : OptionsProblem{c[2], "dhcp", c[3], 0};
+    EXPECT_EQ(CheckOptions(form, "/home/v", sink).value_or(OptionsProblem{}), expected)
+        << c[0] << " " << c[1];
+  }
+  // Masks of 2 and of 30 ones pass.
+  for (const clDHCPif& d :
+       {clDHCPif{"10.0.0.1", "10.0.0.5", "10.0.0.9", "192.0.0.0", "", 60, "lan.", true},
+        clDHCPif{"192.168.1.1", "192.168.1.2", "192.168.1.2", "255.255.255.252", "", 60, "lan.", true}}) {
+    OptionsForm form = ValidForm();
+    form.DHCP[0] = d;
+    EXPECT_FALSE(CheckOptions(form, "/home/v", sink)) << d.Subnet;
   }
 }
 

@@ -7,26 +7,20 @@
 namespace vell {
 namespace {
 
-TEST(KeyValueStore, ValuesSurviveReopening) {
+TEST(KeyValueStore, ValuesSurviveReopeningAndWhatOneLineCannotHoldIsRefused) {
   testing::TempDir dir;
   KeyValueStore store(dir.File("settings.kv"));
   EXPECT_EQ(store.Get("Vellion"), "");
   EXPECT_TRUE(store.Set("Vellion", "/opt/vell/vellmain -n"));
   EXPECT_TRUE(store.Set("Layout", "a=b"));
   EXPECT_TRUE(store.Set("Vellion", ""));
+  const std::pair<const char*, const char*> refused[] = {{"a=b", "x"}, {"", "x"}, {"key", "two\nlines"}};
+  for (const auto& [key, value] : refused) EXPECT_FALSE(store.Set(key, value)) << key;
 
   KeyValueStore reopened(dir.File("settings.kv"));
   EXPECT_EQ(reopened.Get("Vellion"), "");
   EXPECT_EQ(reopened.Get("Layout"), "a=b");
   EXPECT_EQ(dir.Read("settings.kv"), "Layout=a=b\nVellion=\n");
-}
-
-TEST(KeyValueStore, RefusesWhatOneLineCannotHold) {
-  testing::TempDir dir;
-  KeyValueStore store(dir.File("settings.kv"));
-  EXPECT_FALSE(store.Set("a=b", "x"));
-  EXPECT_FALSE(store.Set("", "x"));
-  EXPECT_FALSE(store.Set("key", "two\nlines"));
   EXPECT_FALSE(KeyValueStore(dir.File("missing/settings.kv")).Set("key", "x"));
 }
 

@@ -13,51 +13,27 @@ struct ItemName {
 };
 using List = SortedList<Item, ItemName>;
 
-std::string Order(const List& list) {
-  std::string out;
-  for (const auto& [name, n] : list.items()) out += name + std::to_string(n) + " ";
-  return out;
-}
-
-TEST(SortedList, EqualNamesComeOutInReverseOrderOfArrival) {
-  List list;
-  for (const Item& item : std::vector<Item>{{"m", 1}, {"c", 2}, {"m", 3}, {"x", 4}, {"m", 5}, {"a", 6}}) {
-    list.Insert(item);
-  }
-  EXPECT_EQ(Order(list), "a6 c2 m5 m3 m1 x4 ");
-}
-
-TEST(SortedList, FindGivesTheFirstOfEqualNames) {
+// Ordered by octets, not locale, past the eight octets compared as one
+// number; equal names in reverse order of arrival.
+TEST(SortedList, OrderFindAndInsertionPoint) {
   List list;
   EXPECT_EQ(list.Find("a"), kNotFound);
-  for (int i = 0; i < 5; ++i) list.Insert({"b", i});
-  list.Insert({"a", 9});
-  list.Insert({"c", 9});
-  EXPECT_EQ(list.Find("b"), 1u);
-  EXPECT_EQ(list.Find("a"), 0u);
-  EXPECT_EQ(list.Find("c"), 6u);
-  EXPECT_EQ(list.Find("bb"), kNotFound);
-  EXPECT_EQ(list.Find("0"), kNotFound);
-  EXPECT_EQ(list.Find("z"), kNotFound);
-  EXPECT_TRUE(list.NameAt(5, "b"));
-  EXPECT_FALSE(list.NameAt(6, "b"));
-  EXPECT_FALSE(list.NameAt(7, "c"));
-}
-
-TEST(SortedList, CountBeforeIsTheInsertionPoint) {
-  List list;
   EXPECT_EQ(list.CountBefore("m"), 0u);
-  for (const char* n : {"b", "d", "d", "f"}) list.Insert({n, 0});
-  EXPECT_EQ(list.CountBefore("a"), 0u);
-  EXPECT_EQ(list.CountBefore("d"), 1u);
-  EXPECT_EQ(list.CountBefore("e"), 3u);
-  EXPECT_EQ(list.CountBefore("g"), 4u);
-}
+  const char* names[] = {"m",     "c",    "m",    "x",          "m",          "a", "B.",
+                         "\xe9.", "a-b.", "a.b.", "longname.b", "longname.a", "b."};
+  for (int i = 0; i < 13; ++i) list.Insert({names[i], i});
+  std::string order;
+  for (const auto& [name, n] : list.items()) order += name + std::to_string(n) + " ";
+  EXPECT_EQ(order, "B.6 a5 a-b.8 a.b.9 b.12 c1 longname.a11 longname.b10 m4 m2 m0 x3 \xe9.7 ");
 
-TEST(SortedList, OrderIsByOctetsNotLocale) {
-  List list;
-  for (const char* n : {"b.", "B.", "\xe9.", "a-b.", "a.b."}) list.Insert({n, 0});
-  EXPECT_EQ(Order(list), "B.0 a-b.0 a.b.0 b.0 \xe9.0 ");
+  const std::pair<const char*, size_t> finds[] = {
+      {"a", 1}, {"m", 8}, {"\xe9.", 12}, {"longname.b", 7}, {"B.", 0}, {"mm", kNotFound}, {"0", kNotFound}};
+  for (const auto& [name, at] : finds) EXPECT_EQ(list.Find(name), at) << name;
+  EXPECT_TRUE(list.NameAt(10, "m"));
+  EXPECT_FALSE(list.NameAt(11, "m"));
+  EXPECT_FALSE(list.NameAt(13, "\xe9."));
+  const std::pair<const char*, size_t> before[] = {{"A", 0}, {"m", 8}, {"n", 11}, {"\xff", 13}};
+  for (const auto& [name, count] : before) EXPECT_EQ(list.CountBefore(name), count) << name;
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "dns/wire_bytes.h"
 
 namespace vell {
@@ -10,34 +12,28 @@ namespace {
 
 using test::Octets;
 
-struct ReadCase {
-  std::string data;
-  int32_t get_int, get_long;
-};
-
-class ReadersTest : public ::testing::TestWithParam<ReadCase> {};
-
-TEST_P(ReadersTest, ReadAndConsume) {
-  const ReadCase& c = GetParam();
-  std::string data = c.data;
-  EXPECT_EQ(GetInt(data, false), c.get_int);
-  EXPECT_EQ(GetLong(data, false), c.get_long);
-  EXPECT_EQ(data, c.data);
-  // Consuming removes the field's width even from data that was too short.
-  EXPECT_EQ(GetInt(data, true), c.get_int);
-  EXPECT_EQ(data, c.data.substr(std::min<size_t>(2, c.data.size())));
-  std::string_view view = c.data;
-  EXPECT_EQ(GetLong(view, true), c.get_long);
-  EXPECT_EQ(view, c.data.substr(std::min<size_t>(4, c.data.size())));
+TEST(ReadersTest, ReadAndConsume) {
+  const std::tuple<std::string, int32_t, int32_t> cases[] = {
+      // data, GetInt, GetLong
+      {"", 0, 0},
+      {Octets({1}), 0, 0},
+      {Octets({0x80, 1}), 32769, 0},  // 16-bit fields are unsigned
+      {Octets({0xFF, 0xFF, 0xFF}), 65535, 0},
+      {Octets({0xFF, 0xFF, 0xFF, 0xFF}), 65535, 2147483647},  // TTL: top bit cleared
+      {Octets({0x12, 0x34, 0x56, 0x78, 9}), 0x1234, 0x12345678}};
+  for (const auto& [original, get_int, get_long] : cases) {
+    std::string data = original;
+    EXPECT_EQ(GetInt(data, false), get_int);
+    EXPECT_EQ(GetLong(data, false), get_long);
+    EXPECT_EQ(data, original);
+    // Consuming removes the field's width even from data that was too short.
+    EXPECT_EQ(GetInt(data, true), get_int);
+    EXPECT_EQ(data, original.substr(std::min<size_t>(2, original.size())));
+    std::string_view view = original;
+    EXPECT_EQ(GetLong(view, true), get_long);
+    EXPECT_EQ(view, original.substr(std::min<size_t>(4, original.size())));
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Wire, ReadersTest,
-    ::testing::Values(ReadCase{"", 0, 0}, ReadCase{Octets({1}), 0, 0},
-                      ReadCase{Octets({0x80, 1}), 32769, 0},  // 16-bit fields are unsigned
-                      ReadCase{Octets({0xFF, 0xFF, 0xFF}), 65535, 0},
-                      ReadCase{Octets({0xFF, 0xFF, 0xFF, 0xFF}), 65535, 2147483647},  // TTL: top bit cleared
-                      ReadCase{Octets({0x12, 0x34, 0x56, 0x78, 9}), 0x1234, 0x12345678}));
 
 TEST(WritersTest, TwoOctetWriters) {
   EXPECT_EQ(MakeInt(300), Octets({1, 0x2C}));

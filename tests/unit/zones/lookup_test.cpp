@@ -140,18 +140,16 @@ TEST_F(LookupTest, ServerInsideTheChildWithoutAddressIsLeftOut) {
   EXPECT_TRUE(mixed->Section4.empty());
 }
 
-TEST_F(LookupTest, MostSpecificZoneAnswers) {
+TEST_F(LookupTest, MostSpecificZoneAnswersAndNoneOutsideEveryZone) {
   Load("sub.example.com.", "@ SOA ns hm 1 2 3 4 5\nx A 10.9.9.9\n");
   const auto a = Ask("x.sub.example.com.", kA);
   EXPECT_TRUE(a->AA);
   EXPECT_EQ(Texts(a->Section2), Texts_{"A-record for x.sub.example.com. = 10.9.9.9"});
   EXPECT_EQ(Texts(Ask("y.sub.example.com.", kA)->Section3),
             Texts_{"SOA-record for sub.example.com. = ns.sub.example.com. (Serial 1)"});
-}
-
-TEST_F(LookupTest, NameOutsideEveryZoneGivesAnEmptyAnswer) {
+  // A name outside every zone gets an empty answer: the root zone is
+  // chosen only for the root name itself.
   Load(".", "@ SOA a.root. hm. 1 2 3 4 5\ncom NS a.gtld.\n");
-  // The root zone is chosen only for the root name itself.
   for (const char* name : {"example.org.", "com.", "xexample.com.", ""}) {
     const auto a = Ask(name, kA);
     EXPECT_FALSE(a->AA) << name;

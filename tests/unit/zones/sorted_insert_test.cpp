@@ -37,18 +37,6 @@ TEST(ZoneRecords, BulkInsertKeepsTheOrderOfSingleInserts) {
   }
 }
 
-TEST(ZoneRecords, FindGivesTheLatestOfEqualNames) {
-  clZone zone;
-  zone.AddRecs({Rec("mail.", 1), Rec("www.", 2), Rec("mail.", 3)});
-  zone.AddRec(Rec("mail.", 4));
-  const size_t first = zone.FindRec("mail.");
-  ASSERT_NE(first, kNotFound);
-  std::vector<std::string> walk;
-  for (size_t i = first; zone.Records.NameAt(i, "mail."); ++i) walk.push_back(zone.Records[i]->Data);
-  EXPECT_EQ(walk, (std::vector<std::string>{"4", "3", "1"}));
-  EXPECT_EQ(zone.FindRec("mail"), kNotFound);
-}
-
 TEST(ZoneList, SortedByNameAndFoundOnlyByExactName) {
   test::TestContext t;
   clDNSAuthData& auth = t.ctx.AuthData;
