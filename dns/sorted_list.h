@@ -116,6 +116,7 @@ class SortedList {
       }
     }
     if (lo == chunks_.size()) return size_;
+    hint_ = lo;
     const Chunk& chunk = chunks_[lo];
     size_t first = 0;
     size_t last = chunk.items.size();
@@ -191,11 +192,13 @@ class SortedList {
     std::vector<uint64_t> keys;  // KeyOf each item's name
   };
 
-  // The chunk holding item i and its place there.
+  // The chunk holding item i and its place there. Look-ups walk forward
+  // from where CountBefore landed, so the last chunk found is tried first.
   std::pair<size_t, size_t> Locate(size_t i) const {
-    const size_t c =
-        static_cast<size_t>(std::upper_bound(starts_.begin(), starts_.end(), i) - starts_.begin()) - 1;
-    return {c, i - starts_[c]};
+    if (hint_ >= chunks_.size() || i < starts_[hint_] || i - starts_[hint_] >= chunks_[hint_].items.size()) {
+      hint_ = static_cast<size_t>(std::upper_bound(starts_.begin(), starts_.end(), i) - starts_.begin()) - 1;
+    }
+    return {hint_, i - starts_[hint_]};
   }
   // The first index of each chunk from c on, after chunk c changed size.
   void RecountFrom(size_t c) {
@@ -243,6 +246,7 @@ class SortedList {
   std::vector<Chunk> chunks_;   // none empty
   std::vector<size_t> starts_;  // the index of each chunk's first item
   size_t size_ = 0;
+  mutable size_t hint_ = 0;  // the chunk Locate or CountBefore found last
 };
 
 }  // namespace vell
