@@ -3,7 +3,7 @@
 # by default; one query in twenty for a missing name) served by vellmain,
 # NSD and Knot, each with one thread pinned to core 0, loaded by dnsperf
 # pinned to core 1, in one run. Prints the rate, the server's CPU share, the
-# rate per server core, the average latency at a fixed 20,000 queries a
+# rate per server core, the median latency at a fixed 20,000 queries a
 # second and the resident memory, and the ratios to the peers.
 # Run on demand: bench/authoritative.sh [seconds]
 set -euo pipefail

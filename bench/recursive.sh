@@ -3,7 +3,7 @@
 # PowerDNS Recursor and dnsmasq, each single-threaded on core 0 and
 # forwarding to NSD (bench.test., 10,000 names), the cache warmed first,
 # loaded by dnsperf on core 1, in one run. Prints rate, CPU share, rate per
-# server core, the average latency at a fixed 20,000 queries a second and
+# server core, the median latency at a fixed 20,000 queries a second and
 # the ratios. Then the time to resolve the first name through a loopback
 # tree (root 127.0.0.2, test. 127.0.0.3, bench.test. 127.0.0.4, all on
 # port 53) from a fresh start, by vellmain and by Unbound.

@@ -53,8 +53,8 @@ row "authoritative q/s per core, 1M names" auth_1000000_qps_per_core knot "1.3" 
 row "cache-hit q/s per core" cache_hit_qps_per_core unbound "2" higher
 row "cache-hit q/s per core" cache_hit_qps_per_core pdns "2" higher
 row "first cold name (ms)" cold_first_name_ms unbound "1" lower
-row "authoritative latency at 20k q/s (ms)" auth_10000_latency_ms nsd "1" lower
-row "cache-hit latency at 20k q/s (ms)" cache_hit_latency_ms unbound "1" lower
+row "authoritative median latency, 20k q/s (ms)" auth_10000_latency_ms nsd "1" lower
+row "cache-hit median latency, 20k q/s (ms)" cache_hit_latency_ms unbound "1" lower
 row "resident MB, 1M-name zone loaded" auth_1000000_rss_mb knot "1" lower
 row "resident MB, 1M-name zone loaded" auth_1000000_rss_mb nsd "1" lower
 row "zone load, 1M records, whole process (s)" zone_load_s kzonecheck "1" lower

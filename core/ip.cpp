@@ -63,13 +63,17 @@ std::string IPToData(const std::string& text) {
 }
 
 std::string DataToIP(const std::string& data) {
-  const std::string padded = data + std::string(4, '\0');
-  std::string text;
-  for (int i = 0; i < 4; ++i) {
-    if (i > 0) text += '.';
-    text += std::to_string(static_cast<unsigned char>(padded[i]));
+  // Written digit by digit: every datagram's sender is turned into text.
+  char text[16];
+  size_t n = 0;
+  for (size_t i = 0; i < 4; ++i) {
+    if (i > 0) text[n++] = '.';
+    const unsigned octet = i < data.size() ? static_cast<unsigned char>(data[i]) : 0U;
+    if (octet >= 100) text[n++] = static_cast<char>('0' + octet / 100);
+    if (octet >= 10) text[n++] = static_cast<char>('0' + octet / 10 % 10);
+    text[n++] = static_cast<char>('0' + octet % 10);
   }
-  return text;
+  return std::string(text, n);
 }
 
 std::string CleanIP(const std::string& text) { return DataToIP(IPToData(text)); }

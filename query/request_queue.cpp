@@ -1,7 +1,6 @@
 #include "query/request_queue.h"
 
 #include <cmath>
-#include <cstdio>
 
 #include "query/query_context.h"
 #include "query/request.h"
@@ -34,8 +33,10 @@ bool SameQuestion(const clDNSRequest& a, const clDNSRequest& b) {
 
 std::string RequestQueue::NewKey() {
   key_counter_ = key_counter_ >= kLastKey ? 0 : key_counter_ + 1;
-  char key[16];  // room for any int, which the compiler cannot rule out
-  std::snprintf(key, sizeof key, "K%07d", static_cast<int>(key_counter_));
+  // "K" and seven digits, written without printf: one key per query.
+  std::string key = "K0000000";
+  size_t pos = key.size();
+  for (int32_t n = key_counter_; n > 0; n /= 10) key[--pos] = static_cast<char>('0' + n % 10);
   return key;
 }
 
