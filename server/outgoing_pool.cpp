@@ -18,7 +18,10 @@ constexpr int kBindAttempts = 16;
 
 void OutgoingPool::Open() {
   const auto size = static_cast<size_t>(std::max(1, ctx_.settings.OUTGOINGRANGE));
-  while (sockets_.size() < size) sockets_.push_back(OpenSocket(sockets_.size()));
+  while (sockets_.size() < size) {
+    sockets_.push_back(OpenSocket(sockets_.size()));
+    ports_.push_back(sockets_.back()->LocalPort());
+  }
 }
 
 std::unique_ptr<UdpSocket> OutgoingPool::OpenSocket(size_t slot) {
@@ -46,14 +49,8 @@ void OutgoingPool::Send(const std::string& ip, const std::string& msg) {
   const size_t slot = SystemRandomBelow(static_cast<uint32_t>(sockets_.size()));
   UdpSocket& socket = *sockets_[slot];
   socket.SendTo(ip, ctx_.ports.peer, msg);
-  OutgoingQuery query{socket.LocalPort(), ip, ctx_.ports.peer, 0, {}};
+  OutgoingQuery query{ports_[slot], ip, ctx_.ports.peer, 0, {}};
   if (ReadOutgoing(ctx_.errors, msg, query)) ids_.Opened(std::move(query));
-}
-
-std::vector<uint16_t> OutgoingPool::Ports() const {
-  std::vector<uint16_t> ports;
-  for (const auto& socket : sockets_) ports.push_back(socket->LocalPort());
-  return ports;
 }
 
 void OutgoingPool::OnArrival(size_t slot, const Datagram& d) {
@@ -63,7 +60,7 @@ void OutgoingPool::OnArrival(size_t slot, const Datagram& d) {
         if (!ctx_.state.ServerRunning) return;
         ctx_.tray.DoTray(1);
         if (!header::IsResponse(d.data)) return;
-        OutgoingQuery response{sockets_[slot]->LocalPort(), d.host, d.port, 0, {}};
+        OutgoingQuery response{ports_[slot], d.host, d.port, 0, {}};
         // Anything that answers no open query is dropped unread: it is
         // forged, or late.
         if (ReadOutgoing(ctx_.errors, d.data, response) && ids_.Answered(response)) {
@@ -81,6 +78,7 @@ void OutgoingPool::OnError(size_t slot, int number, const std::string& text) {
   // A failed socket is replaced by one on a fresh port; its open queries
   // get no answer and are asked again after their time-out.
   sockets_[slot] = OpenSocket(slot);
+  ports_[slot] = sockets_[slot]->LocalPort();
 }
 
 }  // namespace vell

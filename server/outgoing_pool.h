@@ -28,7 +28,7 @@ class OutgoingPool {
   // Sends msg to ip's DNS port and opens the query; raises SocketError.
   void Send(const std::string& ip, const std::string& msg);
   // The local ports of the sockets, in pool order.
-  std::vector<uint16_t> Ports() const;
+  const std::vector<uint16_t>& Ports() const { return ports_; }
 
  private:
   std::unique_ptr<UdpSocket> OpenSocket(size_t slot);
@@ -39,6 +39,9 @@ class OutgoingPool {
   InboundHandler& inbound_;
   OutgoingIds& ids_;
   std::vector<std::unique_ptr<UdpSocket>> sockets_;
+  // Each socket's port, read once when it is bound: every query and answer
+  // needs it, and asking the system costs a call each time.
+  std::vector<uint16_t> ports_;
 };
 
 }  // namespace vell
