@@ -2,9 +2,9 @@
 # Every measure at once, vellmain beside its peers in the same run: the
 # authoritative rate per server core at 10,000 and 1,000,000 names, latency
 # at a fixed rate, resident memory, cache hits, the first cold name through
-# a loopback tree and the load of a 1,000,000-record zone. Each server runs
-# one worker pinned to core 0, the load generator on core 1. Prints one
-# table with the ratios and writes the figures as CSV.
+# a loopback tree, memory per cached name and the load of a 1,000,000-record
+# zone. Each server runs one worker pinned to core 0, the load generator on
+# core 1. Prints one table with the ratios and writes the figures as CSV.
 # Run after the README's test command: bench/run.sh [seconds] [csv file]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -20,6 +20,8 @@ echo "=== authoritative, 1,000,000 names"
 BENCH_NAMES=1000000 bench/authoritative.sh "$seconds"
 echo "=== cache hits and the first cold name"
 bench/recursive.sh "$seconds"
+echo "=== cache memory, 1,000,000 names"
+bench/cache_memory.sh 1000000
 echo "=== zone load, 1,000,000 records"
 bench/zone_load.sh 1000000
 
@@ -57,6 +59,7 @@ row "authoritative median latency, 20k q/s (ms)" auth_10000_latency_ms nsd "1" l
 row "cache-hit median latency, 20k q/s (ms)" cache_hit_latency_ms unbound "1" lower
 row "resident MB, 1M-name zone loaded" auth_1000000_rss_mb knot "1" lower
 row "resident MB, 1M-name zone loaded" auth_1000000_rss_mb nsd "1" lower
+row "resident octets per cached name, 1M names" cache_octets_per_name unbound "1" lower
 row "zone load, 1M records, whole process (s)" zone_load_s kzonecheck "1" lower
 row "zone load, 1M records, whole process (s)" zone_load_s nsd-checkzone "1" lower
 v10=$(value auth_10000_qps_per_core vellmain)
