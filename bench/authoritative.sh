@@ -43,19 +43,23 @@ wait_udp 5402 host1.bench.test
 wait_udp 5403 host1.bench.test
 
 names=${BENCH_NAMES:-10000}
-printf '%-10s %12s %10s %16s %14s %10s\n' server "queries/s" "cpu share" "queries/s/core" "ms at 20k q/s" "MB"
+printf '%-10s %12s %10s %16s %9s %9s %14s %10s\n' server "queries/s" "cpu share" "queries/s/core" \
+  "user us" "kernel us" "ms at 20k q/s" "MB"
 declare -A per_core
 for entry in "vellmain 5401 $vell_pid" "nsd 5402 $nsd_pid" "knot 5403 $knot_pid"; do
   set -- $entry
   SERVER_PID=$3
   run_dnsperf "$2" "$work/queries" 2 >/dev/null  # warm-up
-  read -r qps share < <(run_dnsperf "$2" "$work/queries" "$seconds")
+  read -r qps share user_us kernel_us < <(run_dnsperf "$2" "$work/queries" "$seconds")
   per_core[$1]=$(echo "$qps / $share" | bc -l)
   latency=$(run_latency "$2" "$work/queries" 5 20000)
   mb=$(($(rss_kb "$3") / 1024))
-  printf '%-10s %12.0f %10.2f %16.0f %14s %10d\n' "$1" "$qps" "$share" "${per_core[$1]}" "$latency" "$mb"
+  printf '%-10s %12.0f %10.2f %16.0f %9.2f %9.2f %14s %10d\n' "$1" "$qps" "$share" "${per_core[$1]}" \
+    "$user_us" "$kernel_us" "$latency" "$mb"
   result "auth_${names}_qps_per_core" "$1" "$(printf '%.0f' "${per_core[$1]}")"
   result "auth_${names}_cpu_share" "$1" "$(printf '%.2f' "$share")"
+  result "auth_${names}_user_us" "$1" "$(printf '%.2f' "$user_us")"
+  result "auth_${names}_kernel_us" "$1" "$(printf '%.2f' "$kernel_us")"
   result "auth_${names}_latency_ms" "$1" "$latency"
   result "auth_${names}_rss_mb" "$1" "$mb"
 done

@@ -34,7 +34,7 @@ run() {
     poller=$!
   fi
   run_dnsperf 5401 "$work/queries" 2 >/dev/null  # warm-up
-  read -r qps share < <(run_dnsperf 5401 "$work/queries" "$seconds")
+  read -r qps share _ < <(run_dnsperf 5401 "$work/queries" "$seconds")
   [ -n "$poller" ] && kill_tree "$poller"
   kill_tree "$SERVER_PID"
   echo "$qps / $share" | bc -l

@@ -22,28 +22,37 @@ kill_tree() {
   for p in $tree; do kill -9 "$p" 2>/dev/null || true; done
 }
 
-# Clock ticks of user + system time used so far by pid and its descendants.
+# Clock ticks of user + system time used so far by pid and its descendants;
+# with a second argument "user" or "system", that part alone.
 cpu_ticks() {
-  local total=0 p
+  local total=0 p fields='$12 + $13'
+  [ "${2:-}" != user ] || fields='$12'
+  [ "${2:-}" != system ] || fields='$13'
   for p in $(process_tree "$1"); do
     # utime and stime, counted after the command name (which may hold blanks)
-    [ -r "/proc/$p/stat" ] && total=$((total + $(sed 's/.*) //' "/proc/$p/stat" | awk '{print $12 + $13}')))
+    [ -r "/proc/$p/stat" ] && total=$((total + $(sed 's/.*) //' "/proc/$p/stat" | awk "{print $fields}")))
   done
   echo "$total"
 }
 
-# run_dnsperf PORT QUERYFILE SECONDS -> prints "qps cpu_share" for server pid $SERVER_PID
+# run_dnsperf PORT QUERYFILE SECONDS -> prints "qps cpu_share user_us
+# kernel_us" for server pid $SERVER_PID: the rate, the share of a core the
+# server used, and its user and kernel microseconds per answered query.
 run_dnsperf() {
   local port=$1 queries=$2 seconds=$3
-  local hz before after start end out qps
+  local hz user0 system0 user1 system1 start end out qps done
   hz=$(getconf CLK_TCK)
-  before=$(cpu_ticks "$SERVER_PID")
+  user0=$(cpu_ticks "$SERVER_PID" user)
+  system0=$(cpu_ticks "$SERVER_PID" system)
   start=$(date +%s.%N)
   out=$(taskset -c "${CLIENT_CORE:-1}" dnsperf -s 127.0.0.1 -p "$port" -d "$queries" -l "$seconds" -c 8 -q 200 2>&1)
   end=$(date +%s.%N)
-  after=$(cpu_ticks "$SERVER_PID")
+  user1=$(cpu_ticks "$SERVER_PID" user)
+  system1=$(cpu_ticks "$SERVER_PID" system)
   qps=$(echo "$out" | awk '/Queries per second:/ {print $4}')
-  echo "$qps $(echo "($after - $before) / $hz / ($end - $start)" | bc -l)"
+  done=$(echo "$out" | awk '/Queries completed:/ {print $3}')
+  echo "$qps $(echo "($user1 + $system1 - $user0 - $system0) / $hz / ($end - $start)" | bc -l)" \
+    "$(echo "($user1 - $user0) / $hz * 1000000 / $done" | bc -l)" "$(echo "($system1 - $system0) / $hz * 1000000 / $done" | bc -l)"
 }
 
 # run_latency PORT QUERYFILE SECONDS RATE -> median latency in ms at a fixed

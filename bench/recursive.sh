@@ -88,18 +88,22 @@ dnsmasq_pid=$!
 
 for port in 5501 5502 5503 5504; do wait_udp "$port" host1.bench.test; done
 
-printf '%-10s %12s %10s %16s %14s\n' server "queries/s" "cpu share" "queries/s/core" "ms at 20k q/s"
+printf '%-10s %12s %10s %16s %9s %9s %14s\n' server "queries/s" "cpu share" "queries/s/core" \
+  "user us" "kernel us" "ms at 20k q/s"
 declare -A per_core
 for entry in "vellmain 5501 $vell_pid" "unbound 5502 $unbound_pid" "pdns 5503 $pdns_pid" "dnsmasq 5504 $dnsmasq_pid"; do
   set -- $entry
   SERVER_PID=$3
   taskset -c 1 dnsperf -s 127.0.0.1 -p "$2" -d "$work/queries" -n 1 -q 50 >/dev/null 2>&1  # warm the cache
-  read -r qps share < <(run_dnsperf "$2" "$work/queries" "$seconds")
+  read -r qps share user_us kernel_us < <(run_dnsperf "$2" "$work/queries" "$seconds")
   per_core[$1]=$(echo "$qps / $share" | bc -l)
   latency=$(run_latency "$2" "$work/queries" 5 20000)
-  printf '%-10s %12.0f %10.2f %16.0f %14s\n' "$1" "$qps" "$share" "${per_core[$1]}" "$latency"
+  printf '%-10s %12.0f %10.2f %16.0f %9.2f %9.2f %14s\n' "$1" "$qps" "$share" "${per_core[$1]}" \
+    "$user_us" "$kernel_us" "$latency"
   result cache_hit_qps_per_core "$1" "$(printf '%.0f' "${per_core[$1]}")"
   result cache_hit_cpu_share "$1" "$(printf '%.2f' "$share")"
+  result cache_hit_user_us "$1" "$(printf '%.2f' "$user_us")"
+  result cache_hit_kernel_us "$1" "$(printf '%.2f' "$kernel_us")"
   result cache_hit_latency_ms "$1" "$latency"
 done
 for peer in unbound pdns dnsmasq; do

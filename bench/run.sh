@@ -70,4 +70,13 @@ v1m=$(value auth_1000000_qps_per_core vellmain)
 # A server that used almost none of its core was not saturated by dnsperf:
 # its rate per core is an extrapolation.
 awk -F, '$1 ~ /cpu_share$/ && $3 < 0.8 {printf "note: %s ran at %s of a core in %s (dnsperf did not saturate it)\n", $2, $3, $1}' "$RESULTS"
+
+# Where a query's time goes: the kernel's part (receiving and sending the
+# datagrams) is the same work for every server, so it bounds any ratio.
+echo
+echo "=== CPU microseconds per query: user + kernel"
+for measure in auth_10000 auth_1000000 cache_hit; do
+  awk -F, -v m="$measure" '$1 == m "_user_us" {user[$2] = $3} $1 == m "_kernel_us" {kernel[$2] = $3}
+    END {for (s in user) printf "%-14s %-10s %6.2f + %6.2f = %6.2f\n", m, s, user[s], kernel[s], user[s] + kernel[s]}' "$RESULTS"
+done
 echo "figures written to $csv"
