@@ -42,6 +42,9 @@ DateTime SystemClock::Now() const {
   // is shorter than its ticks.
   timespec ts{};
   clock_gettime(CLOCK_REALTIME_COARSE, &ts);
+  // The coarse clock repeats itself between ticks: the last result stands.
+  if (ts.tv_sec == last_.tv_sec && ts.tv_nsec == last_.tv_nsec) return last_now_;
+  last_ = ts;
   if (ts.tv_sec / 60 != offset_minute_) {
     tm local{};
     localtime_r(&ts.tv_sec, &local);
@@ -50,7 +53,8 @@ DateTime SystemClock::Now() const {
   }
   const double local_seconds = static_cast<double>(ts.tv_sec) + static_cast<double>(offset_seconds_) +
                                static_cast<double>(ts.tv_nsec) / 1e9;
-  return local_seconds / kSecondsPerDay + static_cast<double>(kEpochOffset);
+  last_now_ = local_seconds / kSecondsPerDay + static_cast<double>(kEpochOffset);
+  return last_now_;
 }
 
 CalendarTime ToCalendar(DateTime t) {

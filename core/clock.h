@@ -3,6 +3,7 @@
 // from one injectable Clock so that tests move time instead of sleeping.
 #pragma once
 
+#include <ctime>
 #include <string>
 
 namespace vell {
@@ -30,6 +31,8 @@ class SystemClock final : public Clock {
   // rest of the clock.
   mutable long long offset_minute_ = -1;
   mutable long offset_seconds_ = 0;
+  mutable timespec last_{};
+  mutable DateTime last_now_ = 0;
 };
 
 // A clock that stands still until a test moves it.
