@@ -43,12 +43,17 @@ std::string CommandLine(const std::vector<std::string>& argv) {
 // The server needs the DNS and DHCP ports below 1024 and its program
 // directory; nothing else of the system. (SO_BINDTODEVICE for the DHCP
 // sockets needs no capability since Linux 5.7.) The same settings are in
-// packaging/vellion.service.
+// packaging/vellion.service. /dev/shm stays writable under
+// ProtectSystem=strict, and so does /run on systemd 252 once
+// ProtectKernelTunables=, ProtectControlGroups= or ProtectProc= is set: a
+// run that keeps the user root (a program directory owned by root) could
+// drop a unit into /run/systemd/system.
 constexpr char kLockedDown[] =
     "AmbientCapabilities=CAP_NET_BIND_SERVICE\n"
     "CapabilityBoundingSet=CAP_NET_BIND_SERVICE\n"
     "NoNewPrivileges=yes\n"
     "ProtectSystem=strict\n"
+    "ReadOnlyPaths=/run /dev/shm\n"
     "ProtectHome=read-only\n"
     "PrivateTmp=yes\n"
     "PrivateDevices=yes\n"
@@ -72,6 +77,10 @@ constexpr char kLockedDown[] =
     "SystemCallArchitectures=native\n"
     "SystemCallFilter=@system-service\n"
     "SystemCallFilter=~@privileged @resources\n";
+
+// The DHCP sockets and a DNSBIND address need the interfaces' addresses
+// at the start: at boot the run waits for the network to be up.
+constexpr char kAfterNetwork[] = "Wants=network-online.target\nAfter=network-online.target\n";
 
 // The program directory: the argument after --home.
 std::string HomeOf(const std::vector<std::string>& argv) {
@@ -98,8 +107,8 @@ std::string UnitText(const std::string& description, const std::vector<std::stri
   const std::string reload = exec_reload.empty() ? "" : "ExecReload=" + CommandLine(exec_reload) + "\n";
   const std::string home = HomeOf(exec_start);
   const std::string writable = home.empty() ? "" : "ReadWritePaths=" + QuoteArgument(home) + "\n";
-  return "[Unit]\nDescription=" + EscapeExpansions(description, false) +
-         "\n\n[Service]\nExecStart=" + CommandLine(exec_start) + "\n" + reload + "Type=simple\n" +
+  return "[Unit]\nDescription=" + EscapeExpansions(description, false) + "\n" + kAfterNetwork +
+         "\n[Service]\nExecStart=" + CommandLine(exec_start) + "\n" + reload + "Type=simple\n" +
          UserLines(home) + writable + kLockedDown + "\n[Install]\nWantedBy=multi-user.target\n";
 }
 

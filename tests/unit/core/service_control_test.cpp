@@ -34,7 +34,8 @@ TEST_F(Service, InstallWritesUnitAndEnablesIt) {
   const std::string unit = dir.Read("vellion.service");
   // A program directory that does not exist: no user is named.
   EXPECT_TRUE(
-      unit.starts_with("[Unit]\nDescription=Vellion 100%%\n\n"
+      unit.starts_with("[Unit]\nDescription=Vellion 100%%\n"
+                       "Wants=network-online.target\nAfter=network-online.target\n\n"
                        "[Service]\nExecStart=/opt/vell/vellmain --home \"/srv/my dns\" $$HOME \"a\\\"b\"\n"
                        "ExecReload=/opt/vell/vellctl --home \"/srv/my dns\" reload\nType=simple\n"
                        "ReadWritePaths=\"/srv/my dns\"\nAmbientCapabilities=CAP_NET_BIND_SERVICE\n"))
