@@ -51,7 +51,7 @@ for entry in "vellmain 5401 $vell_pid" "nsd 5402 $nsd_pid" "knot 5403 $knot_pid"
   SERVER_PID=$3
   run_dnsperf "$2" "$work/queries" 2 >/dev/null  # warm-up
   read -r qps share user_us kernel_us < <(run_dnsperf "$2" "$work/queries" "$seconds")
-  per_core[$1]=$(echo "$qps / $share" | bc -l)
+  per_core[$1]=$(echo "1000000 / ($user_us + $kernel_us)" | bc -l)
   latency=$(run_latency "$2" "$work/queries" 5 20000)
   mb=$(($(rss_kb "$3") / 1024))
   printf '%-10s %12.0f %10.2f %16.0f %9.2f %9.2f %14s %10d\n' "$1" "$qps" "$share" "${per_core[$1]}" \

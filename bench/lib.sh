@@ -37,7 +37,10 @@ cpu_ticks() {
 
 # run_dnsperf PORT QUERYFILE SECONDS -> prints "qps cpu_share user_us
 # kernel_us" for server pid $SERVER_PID: the rate, the share of a core the
-# server used, and its user and kernel microseconds per answered query.
+# server used, and its user and kernel microseconds per answered query. The
+# rate per core is a million over those microseconds: dividing the rate by
+# the share would count dnsperf's wait for lost queries at the end (up to 5 s)
+# as idle time of the server.
 run_dnsperf() {
   local port=$1 queries=$2 seconds=$3
   local hz user0 system0 user1 system1 start end out qps done

@@ -96,7 +96,7 @@ for entry in "vellmain 5501 $vell_pid" "unbound 5502 $unbound_pid" "pdns 5503 $p
   SERVER_PID=$3
   taskset -c 1 dnsperf -s 127.0.0.1 -p "$2" -d "$work/queries" -n 1 -q 50 >/dev/null 2>&1  # warm the cache
   read -r qps share user_us kernel_us < <(run_dnsperf "$2" "$work/queries" "$seconds")
-  per_core[$1]=$(echo "$qps / $share" | bc -l)
+  per_core[$1]=$(echo "1000000 / ($user_us + $kernel_us)" | bc -l)
   latency=$(run_latency "$2" "$work/queries" 5 20000)
   printf '%-10s %12.0f %10.2f %16.0f %9.2f %9.2f %14s\n' "$1" "$qps" "$share" "${per_core[$1]}" \
     "$user_us" "$kernel_us" "$latency"

@@ -67,8 +67,9 @@ v1m=$(value auth_1000000_qps_per_core vellmain)
 [ -z "$v10" ] || [ -z "$v1m" ] ||
   printf '%-46s %-14s %12s %12s %8.2f  %s\n' "authoritative 1M / 10k names" "(itself)" "$v1m" "$v10" \
     "$(echo "$v1m / $v10" | bc -l)" "0.9"
-# A server that used almost none of its core was not saturated by dnsperf:
-# its rate per core is an extrapolation.
+# A server that used little of its core was not saturated by dnsperf: its
+# rate per core counts its CPU time per query, which a busier server may
+# spend differently (fewer wake-ups per query).
 awk -F, '$1 ~ /cpu_share$/ && $3 < 0.8 {printf "note: %s ran at %s of a core in %s (dnsperf did not saturate it)\n", $2, $3, $1}' "$RESULTS"
 
 # Where a query's time goes: the kernel's part (receiving and sending the
