@@ -85,6 +85,7 @@ class SortedList {
   void clear() {
     chunks_.clear();
     starts_.clear();
+    lasts_.clear();
     size_ = 0;
   }
   // Removes every item pred selects in one pass, keeping the order of the rest.
@@ -109,7 +110,8 @@ class SortedList {
     size_t hi = chunks_.size();
     while (lo != hi) {
       const size_t mid = lo + (hi - lo) / 2;
-      if (After(name, key, chunks_[mid], chunks_[mid].items.size() - 1)) {
+      if (key > lasts_[mid] ||
+          (key == lasts_[mid] && After(name, key, chunks_[mid], chunks_[mid].items.size() - 1))) {
         lo = mid + 1;
       } else {
         hi = mid;
@@ -218,7 +220,11 @@ class SortedList {
   // The first index of each chunk from c on, after chunk c changed size.
   void RecountFrom(size_t c) {
     starts_.resize(chunks_.size());
-    for (; c < chunks_.size(); ++c) starts_[c] = c == 0 ? 0 : starts_[c - 1] + chunks_[c - 1].items.size();
+    lasts_.resize(chunks_.size());
+    for (; c < chunks_.size(); ++c) {
+      starts_[c] = c == 0 ? 0 : starts_[c - 1] + chunks_[c - 1].items.size();
+      lasts_[c] = chunks_[c].keys.back();
+    }
   }
   void Split(size_t c) {
     Chunk tail;
@@ -260,6 +266,9 @@ class SortedList {
 
   std::vector<Chunk> chunks_;   // none empty
   std::vector<size_t> starts_;  // the index of each chunk's first item
+  // The key of each chunk's last item, side by side: the search among the
+  // chunks of a large list then follows no pointer until its last steps.
+  std::vector<uint64_t> lasts_;
   size_t size_ = 0;
   mutable size_t hint_ = 0;  // the chunk Locate or CountBefore found last
 };
