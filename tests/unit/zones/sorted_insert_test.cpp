@@ -22,7 +22,8 @@ std::vector<std::string> Order(const SortedRecords& list) {
 TEST(ZoneRecords, BulkInsertKeepsTheOrderOfSingleInserts) {
   std::mt19937 random(7);
   // Two names alike in their first eight octets, where the sort falls back to whole names.
-  const std::vector<std::string> names{"a.", "b.", "a.b.", "*.b.", "c.", "ab.", "a.", "longname2.", "longname1."};
+  const std::vector<std::string> names{"a.",  "b.", "a.b.",       "*.b.",      "c.",
+                                       "ab.", "a.", "longname2.", "longname1."};
   SortedRecords one_by_one;
   SortedRecords bulk;
   // A list that already holds records, then a batch that repeats their names.
