@@ -33,25 +33,7 @@ start_vellmain() {
   spawn taskset -c 0 "${VELL_BIN:-build-bench/vellmain}" -n --home "$work/vell" --dns-port 5511 --peer-port 5510 --console off
 }
 start_unbound() {
-  cat >"$work/unbound.conf" <<CONF
-server:
-  interface: 127.0.0.1@5511
-  num-threads: 1
-  username: ""
-  chroot: ""
-  directory: "$work"
-  pidfile: "$work/unbound.pid"
-  do-not-query-localhost: no
-  local-zone: "test." nodefault
-  access-control: 127.0.0.0/8 allow
-  msg-cache-size: 4g
-  rrset-cache-size: 4g
-  verbosity: 0
-forward-zone:
-  name: "bench.test."
-  forward-addr: 127.0.0.5@5510
-CONF
-  spawn taskset -c 0 unbound -d -c "$work/unbound.conf"
+  spawn_unbound 5511 127.0.0.5@5510 4g
 }
 
 for server in $servers; do

@@ -152,6 +152,32 @@ CONF
   spawn taskset -c 0 nsd -d -c "$work/nsd/nsd.conf"
 }
 
+# spawn_unbound PORT FORWARD CACHE: Unbound with one thread on core 0,
+# forwarding bench.test to FORWARD (address@port), CACHE the size of each of
+# its two caches; its configuration is $work/unbound.conf, its pid in $!.
+spawn_unbound() {
+  cat >"$work/unbound.conf" <<CONF
+server:
+  interface: 127.0.0.1@$1
+  num-threads: 1
+  username: ""
+  chroot: ""
+  directory: "$work"
+  pidfile: "$work/unbound.pid"
+  do-not-query-localhost: no
+  # test. is a special-use name that Unbound answers NXDOMAIN by default.
+  local-zone: "test." nodefault
+  access-control: 127.0.0.0/8 allow
+  msg-cache-size: $3
+  rrset-cache-size: $3
+  verbosity: 0
+forward-zone:
+  name: "bench.test."
+  forward-addr: $2
+CONF
+  spawn taskset -c 0 unbound -d -c "$work/unbound.conf"
+}
+
 # spawn_knot PORT ZONEFILE [ACL_ADDRESS]: Knot with one worker of each kind
 # on core 0, serving bench.test from ZONEFILE; with ACL_ADDRESS, that
 # address may transfer the zone. Its pid is in $!.

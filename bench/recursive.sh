@@ -54,26 +54,7 @@ printf 'StartMini: YES\r\nDNSBind: 127.0.0.1\r\nMaxActDNSReq: 1000\r\nRecursionO
 spawn taskset -c 0 "${VELL_BIN:-build-bench/vellmain}" -n --home "$work/vell" --dns-port 5501 --console off
 vell_pid=$!
 
-cat >"$work/unbound.conf" <<CONF
-server:
-  interface: 127.0.0.1@5502
-  num-threads: 1
-  username: ""
-  chroot: ""
-  directory: "$work"
-  pidfile: "$work/unbound.pid"
-  do-not-query-localhost: no
-  # test. is a special-use name that Unbound answers NXDOMAIN by default.
-  local-zone: "test." nodefault
-  access-control: 127.0.0.0/8 allow
-  msg-cache-size: 64m
-  rrset-cache-size: 64m
-  verbosity: 0
-forward-zone:
-  name: "bench.test."
-  forward-addr: 127.0.0.4@53
-CONF
-spawn taskset -c 0 unbound -d -c "$work/unbound.conf"
+spawn_unbound 5502 127.0.0.4@53 64m
 unbound_pid=$!
 
 mkdir -p "$work/pdns"
