@@ -13,6 +13,7 @@
 #include "core/local_ips.h"
 #include "core/platform/kv_store.h"
 #include "core/platform/service_control.h"
+#include "core/text.h"
 #include "server/command_line.h"
 #include "server/console_run.h"
 #include "server/context.h"
@@ -55,11 +56,12 @@ constexpr char kGetRootCommand[] =
     "curl -fsS --max-time 30 -o named.root.new https://www.internic.net/domain/named.root"
     " && mv named.root.new named.root";
 
-// Every outside command of a run; "systemctl" is the one the environment
-// can replace (tests).
-class SystemctlRunner final : public CommandRunner {
+// Every outside command of a run; the ones that change the system (the
+// service's unit and user) can each be replaced from the environment
+// (tests): VELLION_SYSTEMCTL, VELLION_USERADD, VELLION_CHOWN.
+class SystemRunner final : public CommandRunner {
  public:
-  explicit SystemctlRunner(EventLoop& loop) : real_(loop) {}
+  explicit SystemRunner(EventLoop& loop) : real_(loop) {}
   int Run(const std::vector<std::string>& argv) override { return real_.Run(Named(argv)); }
   void Start(const std::vector<std::string>& argv, int limit_ms, Finished finished) override {
     real_.Start(Named(argv), limit_ms, std::move(finished));
@@ -67,7 +69,12 @@ class SystemctlRunner final : public CommandRunner {
 
  private:
   static std::vector<std::string> Named(std::vector<std::string> cmd) {
-    if (!cmd.empty() && cmd[0] == "systemctl") cmd[0] = EnvOr("VELLION_SYSTEMCTL", "systemctl");
+    for (const char* name : {"systemctl", "useradd", "chown"}) {
+      if (!cmd.empty() && cmd[0] == name) {
+        cmd[0] = EnvOr(("VELLION_" + UpperCase(name)).c_str(), name);
+        break;
+      }
+    }
     return cmd;
   }
   ProcessRunner real_;
@@ -172,7 +179,7 @@ int Main(const std::vector<std::string>& args) {
   EventLoop loop;
   Context ctx(clock, home, boxes, loop);
   ctx.ports = cl->ports;
-  SystemctlRunner runner(loop);
+  SystemRunner runner(loop);
   ServiceControl service = MakeServiceControl(ctx, *cl, runner);
   ctx.errors.event_log = [&service](const std::string& text) { service.LogEvent(text); };
 

@@ -1,9 +1,11 @@
 #include "core/platform/service_control.h"
 
+#include <pwd.h>
 #include <sys/stat.h>
 #include <syslog.h>
 
 #include <cstdio>
+#include <optional>
 #include <utility>
 
 #include "core/platform/atomic_file.h"
@@ -45,9 +47,8 @@ std::string CommandLine(const std::vector<std::string>& argv) {
 // sockets needs no capability since Linux 5.7.) The same settings are in
 // packaging/vellion.service. /dev/shm stays writable under
 // ProtectSystem=strict, and so does /run on systemd 252 once
-// ProtectKernelTunables=, ProtectControlGroups= or ProtectProc= is set: a
-// run that keeps the user root (a program directory owned by root) could
-// drop a unit into /run/systemd/system.
+// ProtectKernelTunables=, ProtectControlGroups= or ProtectProc= is set: both
+// are made read-only, so that the program directory is the one place written.
 constexpr char kLockedDown[] =
     "AmbientCapabilities=CAP_NET_BIND_SERVICE\n"
     "CapabilityBoundingSet=CAP_NET_BIND_SERVICE\n"
@@ -91,25 +92,33 @@ std::string HomeOf(const std::vector<std::string>& argv) {
 }
 
 // The service runs as the owner of its program directory, which it must
-// write. A directory owned by root keeps the user root, but without any
-// capability beyond the bound ports (no CAP_DAC_OVERRIDE: only what root
-// owns is writable, and only in the program directory).
-std::string UserLines(const std::string& home) {
+// write. A directory owned by root is first given to a system user named
+// after the service, made when missing, so that the run never keeps uid 0.
+// Nothing when the user cannot be made or given the directory.
+std::optional<std::string> UserLines(const std::string& home, const std::string& name,
+                                     CommandRunner& runner) {
   struct stat st {};
-  if (!home.empty() && stat(home.c_str(), &st) == 0 && st.st_uid != 0) {
+  if (home.empty() || stat(home.c_str(), &st) != 0) return "";
+  if (st.st_uid != 0)
     return "User=" + std::to_string(st.st_uid) + "\nGroup=" + std::to_string(st.st_gid) + "\n";
+  const passwd* user = getpwnam(name.c_str());
+  if (user != nullptr && user->pw_uid == 0) return std::nullopt;
+  if (user == nullptr && runner.Run({"useradd", "--system", "--user-group", "--no-create-home", "--home-dir",
+                                     home, "--shell", "/usr/sbin/nologin", name}) != 0) {
+    return std::nullopt;
   }
-  return "";
+  if (runner.Run({"chown", "-R", "-h", "--", name + ":" + name, home}) != 0) return std::nullopt;
+  return "User=" + name + "\nGroup=" + name + "\n";
 }
 
 std::string UnitText(const std::string& description, const std::vector<std::string>& exec_start,
-                     const std::vector<std::string>& exec_reload) {
+                     const std::vector<std::string>& exec_reload, const std::string& user_lines) {
   const std::string reload = exec_reload.empty() ? "" : "ExecReload=" + CommandLine(exec_reload) + "\n";
   const std::string home = HomeOf(exec_start);
   const std::string writable = home.empty() ? "" : "ReadWritePaths=" + QuoteArgument(home) + "\n";
   return "[Unit]\nDescription=" + EscapeExpansions(description, false) + "\n" + kAfterNetwork +
-         "\n[Service]\nExecStart=" + CommandLine(exec_start) + "\n" + reload + "Type=simple\n" +
-         UserLines(home) + writable + kLockedDown + "\n[Install]\nWantedBy=multi-user.target\n";
+         "\n[Service]\nExecStart=" + CommandLine(exec_start) + "\n" + reload + "Type=simple\n" + user_lines +
+         writable + kLockedDown + "\n[Install]\nWantedBy=multi-user.target\n";
 }
 
 }  // namespace
@@ -125,8 +134,10 @@ std::string ServiceControl::UnitPath() const { return unit_dir_ + "/" + ServiceN
 
 bool ServiceControl::Install() {
   if (ServiceName.empty()) return false;
+  const auto user_lines = UserLines(HomeOf(exec_start_), ServiceName, runner_);
+  if (!user_lines) return false;
   try {
-    WriteFileAtomically(UnitPath(), UnitText(DisplayName, exec_start_, exec_reload_));
+    WriteFileAtomically(UnitPath(), UnitText(DisplayName, exec_start_, exec_reload_, *user_lines));
   } catch (const std::exception&) {
     return false;
   }

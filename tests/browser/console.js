@@ -251,7 +251,16 @@ async function main() {
     const calls = path.join(home, 'systemctl.calls');
     const fake = path.join(home, 'systemctl');
     fs.writeFileSync(fake, '#!/bin/sh\necho "$@" >> "' + calls + '"\n', { mode: 0o755 });
-    const service = await startServer(home, dnsPort, consolePort, { VELLION_UNIT_DIR: units, VELLION_SYSTEMCTL: fake });
+    // The making of a service user, when the program directory is root's.
+    const userCalls = path.join(home, 'user.calls');
+    const userFake = path.join(home, 'user-commands');
+    fs.writeFileSync(userFake, '#!/bin/sh\necho "$@" >> "' + userCalls + '"\n', { mode: 0o755 });
+    const service = await startServer(home, dnsPort, consolePort, {
+      VELLION_UNIT_DIR: units,
+      VELLION_SYSTEMCTL: fake,
+      VELLION_USERADD: userFake,
+      VELLION_CHOWN: userFake,
+    });
     await page.goto(service.url);
     await page.click('#mnuOptions');
     await page.check('[data-field=service]');
@@ -259,6 +268,13 @@ async function main() {
     await answer(page, '\nNT System Service Installed!\nVellion will now be restarted.', 'OK', 'OK');
     await until('the end of the run', () => service.exitCode !== null);
     assert.strictEqual(fs.readFileSync(calls, 'utf8'), 'daemon-reload\nenable vellion\nstart vellion\n');
+    const rootOwned = fs.statSync(home).uid === 0;
+    assert.strictEqual(
+      fs.existsSync(userCalls) && fs.readFileSync(userCalls, 'utf8'),
+      rootOwned &&
+        `--system --user-group --no-create-home --home-dir ${home} --shell /usr/sbin/nologin vellion\n` +
+          `-R -h -- vellion:vellion ${home}\n`,
+    );
     assert.match(fs.readFileSync(path.join(home, 'vellion.ini'), 'latin1'), /^NTService: YES\r$/m);
     console.log('console browser test passed; screenshots in ' + shots);
   } finally {

@@ -65,6 +65,47 @@ TEST_F(Service, TheUnitRunsAsTheOwnerOfTheProgramDirectoryLockedDown) {
   EXPECT_EQ(std::system(check.c_str()), 0);
 }
 
+// A program directory owned by root ("/" here, which the fake runner never
+// touches) is given to a system user named after the service.
+TEST_F(Service, ARootOwnedProgramDirectoryIsGivenToAServiceUser) {
+  const Commands make_user = {{"useradd", "--system", "--user-group", "--no-create-home", "--home-dir", "/",
+                               "--shell", "/usr/sbin/nologin", "vellion-no-such-user"},
+                              {"chown", "-R", "-h", "--", "vellion-no-such-user:vellion-no-such-user", "/"}};
+  struct Case {
+    std::string name;
+    int status;
+    Commands commands;
+    bool installed;
+  } cases[] = {
+      {"vellion-no-such-user", 0,
+       Commands{make_user[0],
+                make_user[1],
+                {"systemctl", "daemon-reload"},
+                {"systemctl", "enable", "vellion-no-such-user"}},
+       true},
+      {"vellion-no-such-user", 1, Commands{make_user[0]}, false},
+      {"nobody", 0,
+       Commands{{"chown", "-R", "-h", "--", "nobody:nobody", "/"},
+                {"systemctl", "daemon-reload"},
+                {"systemctl", "enable", "nobody"}},
+       true},
+      {"root", 0, Commands{}, false},  // never uid 0
+  };
+  for (const auto& c : cases) {
+    FakeRunner fake;
+    fake.status = c.status;
+    ServiceControl root_owned{dir.Path(), fake, {"/opt/vell/vellmain", "--home", "/"}};
+    root_owned.ServiceName = c.name;
+    EXPECT_EQ(root_owned.Install(), c.installed) << c.name;
+    EXPECT_EQ(fake.commands, c.commands) << c.name;
+    const std::string unit =
+        std::filesystem::exists(root_owned.UnitPath()) ? dir.Read(c.name + ".service") : "";
+    std::filesystem::remove(root_owned.UnitPath());
+    EXPECT_EQ(unit.find("\nUser=" + c.name + "\nGroup=" + c.name + "\n") != std::string::npos, c.installed)
+        << c.name << unit;
+  }
+}
+
 TEST_F(Service, InstallFailures) {
   runner.status = 1;
   EXPECT_FALSE(control.Install());
