@@ -1,5 +1,6 @@
 #include "server/console_run.h"
 
+#include <cstdlib>
 #include <iostream>
 
 #include "server/bind_failure.h"
@@ -31,7 +32,15 @@ void ConsoleRun::Open() {
   // Only an explicit --console value gets here with another address.
   if (address_.rfind("127.", 0) != 0)
     ctx_.log.AddLine(0, "Operator console open to the network on " + address_);
-  std::cout << "Console: " << console_->Url() << std::endl;
+  // Under systemd the output goes to the journal, which more people may
+  // read than the token file (mode 0600): there the token stays out of it.
+  const std::string url = console_->Url();
+  if (std::getenv("JOURNAL_STREAM") != nullptr) {
+    std::cout << "Console: " << url.substr(0, url.find('?')) << " (token in "
+              << ctx_.env.Path("console.token") << ")" << std::endl;
+  } else {
+    std::cout << "Console: " << url << std::endl;
+  }
 }
 
 // mnuExit, or the options' service switch: the answer to the page goes

@@ -77,15 +77,17 @@ def listening(port):
     return found
 
 
-def test_default_console_listens_on_loopback_only(home):
+def test_default_console_listens_on_loopback_only_and_keeps_its_token_out_of_the_journal(home):
     if listening(5380):
         pytest.skip("port 5380 is in use")
-    server = Server(home, ["-n", "--home", home, "--dns-port", str(free_port())])
+    server = Server(home, ["-n", "--home", home, "--dns-port", str(free_port())], env={"JOURNAL_STREAM": "8:1"})
     try:
-        assert server.wait_for("Console: http://127.0.0.1:5380/")
+        path = os.path.join(home, "console.token")
+        assert server.wait_for("Console: http://127.0.0.1:5380/ (token in %s)" % path)
         assert listening(5380) == ["0100007F"]
     finally:
         server.stop()
+    assert not any(read(path).strip() in line for line in server.lines)
 
 
 def test_a_port_in_use_is_reported_like_other_binds(start):
