@@ -29,6 +29,9 @@ def test_package_holds_a_server_that_runs(home, start, tmp_path):
     (deb,) = glob.glob(f"{tmp_path}/*.deb")
     listing = subprocess.run(["dpkg-deb", "-c", deb], check=True, capture_output=True, text=True).stdout
     assert set(PACKAGED) <= {line.split()[-1] for line in listing.splitlines()}
+    control = subprocess.run(["dpkg-deb", "-I", deb], check=True, capture_output=True, text=True).stdout
+    for script in ("postinst", "prerm", "postrm"):
+        assert re.search(rf"^ +\d+ bytes, +\d+ lines +\* +{script} +#!/bin/sh$", control, re.M), control
 
     root = tmp_path / "root"
     subprocess.run(["dpkg-deb", "-x", deb, str(root)], check=True)
