@@ -56,8 +56,12 @@ std::string ConsoleLookup::Ask(const std::string& name, const std::string& type,
   id = next_id_ = next_id_ % 65535 + 1;
   const std::string server = env_.settings.DNSBIND.empty() ? "127.0.0.1" : env_.settings.DNSBIND;
   socket_->SendTo(server, dns_port_, BuildQuery(env_.errors, id, true, Question{qname, qtype, 1}));
-  if (asked_.size() >= kKept) asked_.erase(asked_.begin());
+  if (order_.size() >= kKept) {
+    asked_.erase(order_.front());
+    order_.pop_front();
+  }
   asked_[id] = Pending{env_.Now(), std::nullopt};
+  order_.push_back(id);
   return "";
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <memory>
 #include <optional>
@@ -37,6 +38,7 @@ class ConsoleLookup {
   const uint16_t dns_port_;
   std::unique_ptr<UdpSocket> socket_;
   std::map<int, Pending> asked_;
+  std::deque<int> order_;  // the kept numbers, oldest first (numbers wrap)
   int next_id_ = 0;
 };
 

@@ -44,5 +44,21 @@ TEST(ConsoleLookup, AnswersTimeOutsAndTheLatestSixteenQuestions) {
   EXPECT_EQ(*lookup.Result(ids[1]), std::vector<std::string>{"Header: No Error"});
 }
 
+// Question numbers wrap after 65,535: the oldest question is forgotten, not
+// the one with the smallest number.
+TEST(ConsoleLookup, KeepsTheLatestQuestionsAcrossTheNumbersWrap) {
+  test::TestContext t;
+  ConsoleLookup lookup(t.ctx.env, 9);  // the discard port: nobody answers
+  int id = 0;
+  std::vector<int> ids;
+  for (int i = 0; i < 65537; ++i) {
+    ASSERT_EQ(lookup.Ask("x", "A", id), "");
+    ids.push_back(id);
+  }
+  EXPECT_EQ(ids[65535], 1);
+  EXPECT_EQ(lookup.Result(ids[65535]), std::nullopt);
+  EXPECT_EQ(lookup.Result(ids[65520]), std::vector<std::string>{"No such question."});
+}
+
 }  // namespace
 }  // namespace vell
