@@ -58,6 +58,9 @@ struct Context {
   BlockList blocks{env};
   clDNSAuthData AuthData{env, Leases};
   clDNSCache Cache{env, Leases};
+
+ private:
+  std::string ini_written_;  // vellion.ini as this run wrote it last
 };
 
 }  // namespace vell

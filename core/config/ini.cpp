@@ -214,13 +214,18 @@ std::string ReadWhole(const std::string& path) {
   return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-std::vector<std::string> LostLines(const std::string& old_text, const std::string& new_text) {
+std::vector<std::string> LostLines(const std::string& old_text, const std::string& new_text,
+                                   const std::string& own_text) {
   const std::vector<std::string> kept = SplitLines(new_text);
+  const std::vector<std::string> own = SplitLines(own_text);
   std::vector<std::string> lost;
   for (const auto& line : SplitLines(old_text)) {
     const std::string t = Trim(line);
     if (t.empty() || UpperCase(t).rfind("RELOADPORT:", 0) == 0) continue;
-    if (std::find(kept.begin(), kept.end(), t) == kept.end()) lost.push_back(t);
+    if (std::find(kept.begin(), kept.end(), t) == kept.end() &&
+        std::find(own.begin(), own.end(), t) == own.end()) {
+      lost.push_back(t);
+    }
   }
   return lost;
 }
@@ -249,14 +254,16 @@ uint16_t ReadReloadPort(const std::string& path) {
   return port;
 }
 
-std::vector<std::string> SaveINI(const Settings& s, uint16_t reload_port, const IniContext& ctx) {
+std::vector<std::string> SaveINI(const Settings& s, uint16_t reload_port, const IniContext& ctx,
+                                 std::string& written) {
   std::vector<std::string> lost;
   Trap(*ctx.errors, "modMain SaveINI", [&] {
     const std::string old_text = ReadWhole(ctx.path);
     const std::string text = IniText(s, reload_port);
-    lost = LostLines(old_text, text);
+    lost = LostLines(old_text, text, written);
     if (!lost.empty()) WriteFileAtomically(ctx.path + ".bak", old_text);
     WriteFileAtomically(ctx.path, text);
+    written = text;
   });
   return lost;
 }

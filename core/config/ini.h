@@ -28,7 +28,10 @@ uint16_t ReadReloadPort(const std::string& path);
 // Rewrites the whole file; reload_port is the port of the reload socket
 // (0 before it is bound). Returns the lines written by someone else that
 // the rewrite drops or changes; the file as it was is then kept beside it
-// as vellion.ini.bak.
-std::vector<std::string> SaveINI(const Settings& s, uint16_t reload_port, const IniContext& ctx);
+// as vellion.ini.bak. written: the text this run wrote last (empty before
+// its first save), whose lines are the server's own to change; it becomes
+// the new text.
+std::vector<std::string> SaveINI(const Settings& s, uint16_t reload_port, const IniContext& ctx,
+                                 std::string& written);
 
 }  // namespace vell

@@ -23,7 +23,9 @@ std::string IniText(const Settings& s, uint16_t reload_port);
 // The file's content; empty when it cannot be read.
 std::string ReadWhole(const std::string& path);
 // The lines of old_text, trimmed, that new_text no longer holds; blank
-// lines and the reload port (new at every start) aside.
-std::vector<std::string> LostLines(const std::string& old_text, const std::string& new_text);
+// lines, the reload port (new at every start) and the lines of own_text
+// (what the server itself wrote) aside.
+std::vector<std::string> LostLines(const std::string& old_text, const std::string& new_text,
+                                   const std::string& own_text = "");
 
 }  // namespace vell

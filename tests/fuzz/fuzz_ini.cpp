@@ -46,7 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   vell::RecordingErrorSink errors;
   const vell::IniContext ctx{path, &local_ips, &errors};
-  vell::SaveINI(first, 5353, ctx);
+  std::string written;
+  vell::SaveINI(first, 5353, ctx, written);
   vell::Settings second;
   vell::LoadINI(second, ctx);
   // The rewritten file holds only values in range, so it reads without error.

@@ -9,7 +9,8 @@ namespace {
 class IniWrite : public ::testing::Test {
  protected:
   std::string Save(const Settings& s, uint16_t reload_port = 0) {
-    SaveINI(s, reload_port, ctx);
+    std::string written;
+    SaveINI(s, reload_port, ctx, written);
     return dir.Read("vellion.ini");
   }
   Settings Load() {
@@ -101,13 +102,22 @@ TEST_F(IniWrite, RewriteDropsCommentsUnknownKeysAndOldReloadPortKeepingTheOldFil
       "DHCP: 192.168.0.1 Office.Lan 192.168.0.100 192.168.0.199 255.255.255.0\r\n";
   dir.Write("vellion.ini", old_text);
   const Settings first = Load();
+  std::string written;
   EXPECT_EQ(
-      SaveINI(first, 2222, ctx),
+      SaveINI(first, 2222, ctx, written),
       (std::vector<std::string>{"; my notes", "Foo: bar",
                                 "DHCP: 192.168.0.1 Office.Lan 192.168.0.100 192.168.0.199 255.255.255.0"}));
   EXPECT_EQ(dir.Read("vellion.ini.bak"), old_text);
   const std::string text = dir.Read("vellion.ini");
-  EXPECT_TRUE(SaveINI(first, 3333, ctx).empty()) << "the server's own file changes only in its reload port";
+  EXPECT_TRUE(SaveINI(first, 3333, ctx, written).empty())
+      << "the server's own file changes only in its reload port";
+  // The server's own lines change without a notice; a line somebody added
+  // since does not go unnoticed.
+  Settings second = first;
+  second.SERVICEDESC = "Other";
+  EXPECT_TRUE(SaveINI(second, 3333, ctx, written).empty());
+  dir.Write("vellion.ini", dir.Read("vellion.ini") + "Foo: again\r\n");
+  EXPECT_EQ(SaveINI(first, 3333, ctx, written), std::vector<std::string>{"Foo: again"});
   EXPECT_EQ(text.find("notes"), std::string::npos);
   EXPECT_EQ(text.find("Foo"), std::string::npos);
   EXPECT_EQ(text.find("1111"), std::string::npos);
@@ -121,7 +131,8 @@ TEST_F(IniWrite, RewriteDropsCommentsUnknownKeysAndOldReloadPortKeepingTheOldFil
 
 TEST_F(IniWrite, UnwritableTargetIsReported) {
   ctx.path = dir.File("missing/vellion.ini");
-  SaveINI(Settings{}, 0, ctx);
+  std::string written;
+  SaveINI(Settings{}, 0, ctx, written);
   ASSERT_EQ(errors.entries.size(), 1u);
   EXPECT_EQ(errors.entries[0].where, "modMain SaveINI");
   EXPECT_EQ(errors.entries[0].number, kErrPathFileAccess);
