@@ -218,7 +218,10 @@ HttpResponse Console::Ask(const std::string& name, const std::string& type) {
 }
 
 HttpResponse Console::Answer(const std::string& id) {
-  const auto lines = lookup_.Result(static_cast<int>(LeadingNumber(id)));
+  // Question numbers run from 1 to 65535; any other number (1e10, NaN)
+  // names no question and must not reach the conversion.
+  const double number = LeadingNumber(id);
+  const auto lines = lookup_.Result(number >= 1 && number <= 65535 ? static_cast<int>(number) : 0);
   return Json(lines ? "{\"done\":true,\"lines\":" + JsonList(*lines) + "}" : "{\"done\":false}");
 }
 
