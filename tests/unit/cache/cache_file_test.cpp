@@ -28,8 +28,7 @@ TEST_F(CacheFile, RoundTripKeepsEveryTypeAndCountsDownWhileStopped) {
   cache.AddRec(A("www.example.", "10.0.0.1"));
   cache.AddRec(A("www.example.", "10.0.0.2"));
   cache.AddRec(Rec("example.", kTypeMX, MakeMxData({10, "mail.example."})));
-  cache.AddRec(Rec("example.", kTypeSOA,
-                   MakeSoaData(sink, {"ns.example.", "admin.example.", 7, 900, 300, 86400, 60})));
+  cache.AddRec(Soa("example.", 60));
   cache.AddRec(Rec("example.", kTypeNS, "ns.example."));
   cache.AddRec(Rec("_sip._udp.example.", kTypeSRV, MakeSrvData({5, 10, 5060, "sip.example."})));
   cache.AddRec(Rec("alias.example.", kTypeCNAME, "www.example."));
@@ -45,7 +44,7 @@ TEST_F(CacheFile, RoundTripKeepsEveryTypeAndCountsDownWhileStopped) {
             "_sip._udp.example. 3500 SRV 5 10 5060 sip.example.\r\n"
             "alias.example. 3500 CNAME www.example.\r\n"
             "example. 3500 NS ns.example.\r\n"
-            " 3500 SOA ns.example. admin.example. 7 900 300 86400 60\r\n"
+            " 3500 SOA ns.example. admin.example. 1 900 300 86400 60\r\n"
             " 3500 MX 10 mail.example.\r\n"
             "short.example. 200 A 10.0.0.9\r\n"
             "text.example. 3500 TXT \"say \\042hi\\042\" \"two\" \r\n"
@@ -69,7 +68,7 @@ TEST_F(CacheFile, RoundTripKeepsEveryTypeAndCountsDownWhileStopped) {
   // The entry that ran out while stopped is loaded spent: never answered,
   // and swept.
   EXPECT_EQ(TTLOf(6), -400);
-  EXPECT_TRUE(cache.Ask("short.example.", kTypeA, Recursion::kDesired, LookupKind::kQuick)->Section2.empty());
+  EXPECT_TRUE(Ask("short.example.", kTypeA, true, true)->Section2.empty());
   for (int i = 0; i < 20; ++i) cache.Purge();
   EXPECT_EQ(cache.Count(), 9);
 }
@@ -80,6 +79,7 @@ TEST_F(CacheFile, OnlyLiveLearntRecordsAreWrittenAndAnOwnerIsRepeatedAfterASkipp
   cache.AddRec(A("a.example.", "10.0.0.1"));
   cache.AddRec(Rec("a.example.", kTypeA, IPToData("10.0.0.3"), 3600, true));
   cache.AddRec(A("gone.example.", "10.0.0.4", 10));
+  cache.AddRec(A("last.example.", "10.0.0.5", 11));  // live up to its time-out moment
   cache.AddRec(Rec("b.example.", kNegativeType + kTypeMX, "example."));
   cache.AddRec(Rec("c.example.", 65534, IPToData("10.0.0.1")));
   cache.AddRec(Rec("c.example.", kTypeAAAA, IPToData("32.1.13.184") + std::string(11, '\0') + '\1'));
@@ -90,7 +90,8 @@ TEST_F(CacheFile, OnlyLiveLearntRecordsAreWrittenAndAnOwnerIsRepeatedAfterASkipp
             "a.example. 3589 A 10.0.0.1\r\n"
             "b.example. 3589 A 10.0.0.2\r\n"
             "c.example. 3589 AAAA 2001:db8::1\r\n"
-            " 3589 TYPE65534 \\# 4 0A000001\r\n");
+            " 3589 TYPE65534 \\# 4 0A000001\r\n"
+            "last.example. 0 A 10.0.0.5\r\n");
 }
 
 TEST_F(CacheFile, ReaderSkipsWhatItCannotUseAndExpiresRecordsWithoutTTL) {
@@ -114,7 +115,7 @@ TEST_F(CacheFile, ReaderSkipsWhatItCannotUseAndExpiresRecordsWithoutTTL) {
             "host.example. 1 10.0.0.4, host.example. 1 10.0.0.2, host.example. 1 10.0.0.1, zone. 15 " +
                 MakeMxData({10, "mail."}) + ", zone. 6");
   EXPECT_EQ(ReadSoaData(cache.Records()[4]->Data).mailbox, "admin.");
-  EXPECT_EQ(Describe(cache.Ask("host.example.", kTypeA, Recursion::kDesired, LookupKind::kFull)->Section2),
+  EXPECT_EQ(Describe(Ask("host.example.", kTypeA)->Section2),
             "host.example. 1 10.0.0.2, host.example. 1 10.0.0.1");
 }
 

@@ -1,7 +1,5 @@
 // Removing records: the expiry sweep's slices and cursor, clearing the
 // learnt cache, forgetting a name server, and the bound on the cache's size.
-#include <cstdio>
-
 #include "cache_fixture.h"
 
 namespace vell::test {
@@ -10,30 +8,23 @@ namespace {
 using CachePurge = CacheTest;
 
 TEST_F(CachePurge, EachCallExaminesOneRecordPer3600PlusOne) {
-  for (int i = 0; i < 10000; ++i) {
-    char name[16];
-    std::snprintf(name, sizeof name, "h%05d.", i);
-    cache.AddRec(A(name, "10.0.0.1", 10));
-  }
+  for (int i = 0; i < 10000; ++i) cache.AddRec(A("h" + std::to_string(10000 + i) + ".", "10.0.0.1", 10));
   cache.Purge();
   EXPECT_EQ(cache.Count(), 10000);  // nothing expired yet
   t.clock.AdvanceSeconds(11);
-  cache.Purge();
-  EXPECT_EQ(cache.Count(), 9997);
-  cache.Purge();
-  EXPECT_EQ(cache.Count(), 9994);
+  for (const long left : {9997, 9994}) {
+    cache.Purge();
+    EXPECT_EQ(cache.Count(), left);
+  }
 }
 
 TEST_F(CachePurge, CursorStaysOnARemovalAndStartsOverPastTheEnd) {
   for (const char* name : {"a.", "b.", "c.", "d."}) cache.AddRec(A(name, "10.0.0.1", *name == 'c' ? 60 : 10));
   t.clock.AdvanceSeconds(11);
-  const char* expected[] = {
-      "b. 1 10.0.0.1, c. 1 10.0.0.1, d. 1 10.0.0.1",  // a removed: the cursor stays at 1
-      "c. 1 10.0.0.1, d. 1 10.0.0.1",                 // and b with it
-      "c. 1 10.0.0.1, d. 1 10.0.0.1",                 // c still valid: on to 2
-      "c. 1 10.0.0.1",                                // d removed; 2 is now past the end
-  };
-  for (const char* after : expected) {
+  // a removed: the cursor stays at 1, and b with it; c still valid: on to
+  // 2; d removed, and 2 is now past the end.
+  for (const char* after : {"b. 1 10.0.0.1, c. 1 10.0.0.1, d. 1 10.0.0.1", "c. 1 10.0.0.1, d. 1 10.0.0.1",
+                            "c. 1 10.0.0.1, d. 1 10.0.0.1", "c. 1 10.0.0.1"}) {
     cache.Purge();
     EXPECT_EQ(Cached(), after);
   }
@@ -44,9 +35,8 @@ TEST_F(CachePurge, CursorStaysOnARemovalAndStartsOverPastTheEnd) {
 
 TEST_F(CachePurge, ClearCacheAndRemoveNSLeavePermanentRecords) {
   cache.AddRec(Rec(".", kTypeNS, "a.root.", 3600, true));
-  clDNSAnswer learnt =
-      Response({Rec(".", kTypeNS, "a.root."), Rec(".", kTypeNS, "b.root.")}, {}, {A("a.root.", "192.0.2.1")});
-  cache.CacheAdd(learnt);
+  Add(Response({Rec(".", kTypeNS, "a.root."), Rec(".", kTypeNS, "b.root.")}, {},
+               {A("a.root.", "192.0.2.1")}));
   EXPECT_EQ(Cached(), ". 2 a.root., a.root. 1 192.0.2.1");  // permanent NS data stopped the learnt NS
   cache.AddRec(Rec(".", kTypeNS, "a.root."));
   cache.AddRec(Rec(".", kTypeNS, "b.root."));
@@ -62,8 +52,8 @@ TEST_F(CachePurge, AtTheBoundTheRecordsClosestToExpiryGoAndPermanentOnesStay) {
   t.ctx.log.KeepLog = true;
   cache.AddRec(Rec("hint.", kTypeA, IPToData("192.0.2.1"), 1, true));
   for (int ttl = 1; ttl <= 9; ++ttl) cache.AddRec(A("h" + std::to_string(ttl) + ".", "10.0.0.1", ttl * 100));
-  clDNSAnswer one_more = Response({A("new.", "10.0.0.2", 50)});
-  cache.CacheAdd(one_more);  // 11 records: down to 9, the two closest to expiry gone
+  const clDNSAnswer one_more = Response({A("new.", "10.0.0.2", 50)});
+  Add(one_more);  // 11 records: down to 9, the two closest to expiry gone
   EXPECT_EQ(Cached(),
             "h2. 1 10.0.0.1, h3. 1 10.0.0.1, h4. 1 10.0.0.1, h5. 1 10.0.0.1, h6. 1 10.0.0.1, "
             "h7. 1 10.0.0.1, h8. 1 10.0.0.1, h9. 1 10.0.0.1, hint. 1 192.0.2.1");
@@ -72,7 +62,7 @@ TEST_F(CachePurge, AtTheBoundTheRecordsClosestToExpiryGoAndPermanentOnesStay) {
   // Below what the permanent records alone take: every learnt one goes.
   t.ctx.settings.CACHERECORDS = 1;
   cache.AddRec(Rec("hint2.", kTypeA, IPToData("192.0.2.2"), 1, true));
-  cache.CacheAdd(one_more);
+  Add(one_more);
   EXPECT_EQ(Cached(), "hint. 1 192.0.2.1, hint2. 1 192.0.2.2");
 }
 

@@ -1,5 +1,5 @@
 // A fresh context with a data directory, zone files written into it, and
-// answers and zones shown as text for comparison.
+// records and answers shown as text for comparison.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -14,6 +14,27 @@
 
 namespace vell::test {
 
+using Texts_ = std::vector<std::string>;
+
+// RecText without its constant middle: "A www.example.com. = 10.0.0.1".
+inline std::string Text(const clDNSRecord& r) {
+  std::string text = RecText(r);
+  const size_t at = text.find("-record for ");
+  return at == std::string::npos ? text : text.replace(at, 12, " ");
+}
+
+inline std::string Join(const RecordList& records) {
+  std::string out;
+  for (const RecordPtr& r : records) out += (out.empty() ? "" : ", ") + Text(*r);
+  return out;
+}
+
+// "AA rcode | answers | authority | additional".
+inline std::string Show(const clDNSAnswer& a) {
+  return (a.AA ? "AA " : "") + std::to_string(a.RCode) + " | " + Join(a.Section2) + " | " + Join(a.Section3) +
+         " | " + Join(a.Section4);
+}
+
 class ZoneTest : public ::testing::Test {
  protected:
   ZoneTest() {
@@ -25,8 +46,7 @@ class ZoneTest : public ::testing::Test {
 
   void WriteFile(const std::string& name, const std::string& text) { t.dir.Write("data/" + name, text); }
 
-  // Writes the zone's file and loads it; the zone, or nullptr when the load
-  // added none.
+  // Writes the zone's file and loads it; the zone, or nullptr when the load added none.
   const clZone* Load(const std::string& zone, const std::string& text) {
     WriteFile(ZoneFileName(zone), text);
     auth().LoadZone(zone, 0);
@@ -38,20 +58,19 @@ class ZoneTest : public ::testing::Test {
     return i == kNotFound ? nullptr : auth().Zones()[i].get();
   }
 
-  // The flags as bools, so that a test can loop over both values of each.
   std::shared_ptr<clDNSAnswer> Ask(const std::string& name, int32_t type, bool rd = false,
                                    bool quick = false) {
     return auth().Ask(name, type, rd ? Recursion::kDesired : Recursion::kNotDesired,
                       quick ? LookupKind::kQuick : LookupKind::kFull);
   }
 
-  static std::vector<std::string> Texts(const RecordList& records) {
-    std::vector<std::string> texts;
-    for (const RecordPtr& r : records) texts.push_back(RecText(*r));
-    return texts;
+  Texts_ ZoneNames() {
+    Texts_ names;
+    for (const ZonePtr& z : auth().Zones().items()) names.push_back(z->Name);
+    return names;
   }
 
-  std::vector<std::string> LogTexts() const { return test::LogTexts(t.ctx); }
+  Texts_ LogTexts() const { return test::LogTexts(t.ctx); }
 
   bool ErrorReported(const std::string& where) const {
     return t.dir.Read("support.txt").find("Procedure: " + where) != std::string::npos;
