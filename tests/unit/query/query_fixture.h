@@ -22,6 +22,9 @@
 
 namespace vell::test {
 
+using ::testing::Contains;
+using ::testing::ElementsAre;
+
 class RecordingSender final : public DnsSender {
  public:
   struct Sent {
@@ -41,7 +44,6 @@ class RecordingSender final : public DnsSender {
   std::vector<Sent> requests, tcp_requests, answers;
 };
 
-// Keeps every response offered to the transfer client.
 class RecordingSoaCheck final : public SoaCheck {
  public:
   void Offer(const clDNSAnswer& answer) override { offered.push_back(answer); }
@@ -50,11 +52,20 @@ class RecordingSoaCheck final : public SoaCheck {
   std::vector<std::string> queued;
 };
 
-// Every record's data in order, A records as dotted text, e.g.
-// {"10.0.0.1", "10.0.0.2"}.
+// Every record's data in order, A records as dotted text.
 inline std::vector<std::string> Datas(const std::vector<WireRecord>& records) {
   std::vector<std::string> out;
   for (const auto& r : records) out.push_back(r.type == kTypeA ? DataToIP(r.data) : r.data);
+  return out;
+}
+
+// Every record as "owner type TTL data", A data as dotted text.
+inline std::vector<std::string> Lines(const std::vector<WireRecord>& records) {
+  std::vector<std::string> out = Datas(records);
+  for (size_t i = 0; i < out.size(); ++i) {
+    const WireRecord& r = records[i];
+    out[i] = r.name + " " + std::to_string(r.type) + " " + std::to_string(r.ttl) + " " + out[i];
+  }
   return out;
 }
 
@@ -75,9 +86,7 @@ inline Message ReadReply(const std::string& msg) {
 inline std::string Query(int id, const std::string& name, int32_t type, int32_t qclass = 1,
                          int flags1 = 0x01) {
   RecordingErrorSink sink;
-  std::string query = BuildQuery(sink, id, false, {name, type, qclass});
-  query.resize(query.size() - OptRecord().size());
-  query[header::kArCount + 1] = '\0';
+  std::string query = BuildQuery(sink, id, false, {name, type, qclass}, false);
   query[header::kFlags1] = static_cast<char>(flags1);
   return query;
 }
@@ -92,13 +101,11 @@ class QueryTest : public ::testing::Test {
     ctx.AuthData.ZoneAdd(zone);
     return zone;
   }
-  RecordPtr Add(const ZonePtr& zone, const std::string& name, int32_t type, const std::string& data,
-                int32_t ttl = 3600) {
-    RecordPtr record =
-        MakeRecord(ctx.clock, Lifetime::kPermanent, name, type, type == kTypeA ? IPToData(data) : data, ttl);
+  void Add(const ZonePtr& zone, const std::string& name, int32_t type, const std::string& data,
+           int32_t ttl = 3600) {
     if (name[0] == '*') zone->HasWildcards = true;
-    zone->AddRec(record);
-    return record;
+    zone->AddRec(
+        MakeRecord(ctx.clock, Lifetime::kPermanent, name, type, type == kTypeA ? IPToData(data) : data, ttl));
   }
   // example.com. with its SOA and NS.
   ZonePtr ExampleZone() {
@@ -110,12 +117,23 @@ class QueryTest : public ::testing::Test {
     return zone;
   }
 
-  // Sends a query from 10.0.0.9:5353 and returns the one reply it got.
+  // Sends a query from ip:5353 and returns the one reply it got.
   Message Ask(const std::string& name, int32_t type, int flags1 = 0x01, const std::string& ip = "10.0.0.9") {
     sender.answers.clear();
     ProcDNSRequest(q, ip, 5353, Query(0x4242, name, type, 1, flags1));
+    return OnlyReply();
+  }
+  // The one reply sent so far.
+  Message OnlyReply() {
     EXPECT_EQ(sender.answers.size(), 1u);
     return sender.answers.empty() ? Message{} : ReadReply(sender.answers.back().msg);
+  }
+  // The cached record of name and type (and data, when given).
+  RecordPtr Cached(const std::string& name, int32_t type, const std::string& data = {}) const {
+    for (const RecordPtr& r : ctx.Cache.Records().items()) {
+      if (r->Name == name && r->RecType == type && (data.empty() || r->Data == data)) return r;
+    }
+    return nullptr;
   }
 
   std::vector<std::string> Logged() const { return LogTexts(ctx); }

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <set>
+#include <tuple>
 
 #include "dns/names.h"
 #include "dns/wire.h"
@@ -31,6 +32,20 @@ class TcpConnectionTest : public QueryTest {
     EXPECT_TRUE(RunUntil(t.loop, [&] { return !q.TCPcon.TCPcon.empty(); }));
   }
   ctlZT& H() { return *q.TCPcon.TCPcon.at(0); }
+  // A connection from source that never reads, closed at the end.
+  int Connect(const char* source, int receive_buffer = 0) {
+    const int fd = fds.emplace_back(socket(AF_INET, SOCK_STREAM, 0));
+    if (receive_buffer > 0) setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receive_buffer, sizeof receive_buffer);
+    sockaddr_in from{AF_INET, 0, {inet_addr(source)}, {}};
+    sockaddr_in to{AF_INET, htons(listener.LocalPort()), {htonl(INADDR_LOOPBACK)}, {}};
+    EXPECT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&from), sizeof from), 0);
+    EXPECT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
+    return fd;
+  }
+  ~TcpConnectionTest() override {
+    for (int fd : fds) close(fd);
+  }
+  std::vector<int> fds;
   ZonePtr zone;
   TcpSocket listener{t.loop}, client{t.loop};
   std::string got;
@@ -39,11 +54,9 @@ class TcpConnectionTest : public QueryTest {
 TEST_F(TcpConnectionTest, EachRequestGetsItsOutcome) {
   const std::string a = Query(7, "example.com.", kTypeA);
   auto with = [&](size_t at, char c) { return std::string(a).replace(at, 1, 1, c); };
-  struct Case {
-    std::string msg, log;  // log: the first line
-    int rcode;             // of the request sent back; -1: no reply
-    double counted;
-  } cases[] = {
+  // The first line logged, the RCODE of the request sent back (-1: no
+  // reply) and the requests counted.
+  const std::tuple<std::string, std::string, int, double> cases[] = {
       {with(2, '\x81'), "", -1, 0},
       {with(5, 0), "Incomplete DNS Request from 127.0.0.1 (TCP)", -1, 1},
       {a.substr(0, a.size() - 3), "Incomplete DNS Request from 127.0.0.1 (TCP)", -1, 1},
@@ -55,21 +68,24 @@ TEST_F(TcpConnectionTest, EachRequestGetsItsOutcome) {
        "DNS Request from 127.0.0.1 for CHAOS class record (TCP)", 4, 1},
       {Query(7, "example.com.", 251), "Request from 127.0.0.1 for IXFR-record for example.com. (TCP)", 4, 1},
   };
-  for (const Case& c : cases) {
+  for (const auto& [msg, log, rcode, counted] : cases) {
     got.clear();
     ctx.log.LogBuffer.clear();
     const double before = ctx.state.RequestCount;
-    H().ProcReq(c.msg);
-    EXPECT_EQ(ctx.state.RequestCount - before, c.counted) << c.log;
-    EXPECT_EQ(Logged().empty() ? "" : Logged()[0], c.log);
-    std::string reply = c.msg;
+    H().ProcReq(msg);
+    EXPECT_EQ(ctx.state.RequestCount - before, counted) << log;
+    EXPECT_EQ(Logged().empty() ? "" : Logged()[0], log);
+    std::string reply = msg;
     reply[2] = static_cast<char>(reply[2] | 0x80);
-    reply[3] = static_cast<char>(c.rcode);
-    if (c.rcode >= 0) {
-      EXPECT_TRUE(
-          RunUntil(t.loop, [&] { return got == MakeInt(static_cast<int32_t>(reply.size())) + reply; }));
+    reply[3] = static_cast<char>(rcode);
+    if (rcode >= 0) {
+      EXPECT_TRUE(RunUntil(t.loop, [&] { return got == MakeInt(int32_t(reply.size())) + reply; }));
     }
   }
+  // A header alone, as it arrives, is not even counted.
+  const double before = ctx.state.RequestCount;
+  H().DataArrival(MakeInt(12) + a.substr(0, 12));
+  EXPECT_EQ(ctx.state.RequestCount, before);
 }
 
 TEST_F(TcpConnectionTest, TransfersSendTheSoaFirstAndLastInEitherFormat) {
@@ -158,11 +174,7 @@ TEST_F(TcpConnectionTest, APeerThatStopsReadingIsNotGivenASecondTransfer) {
   for (int i = 0; i < 40000; ++i)
     Add(zone, "t" + std::to_string(i) + ".example.com.", kTypeTXT, std::string(201, 'x'));
   client.OnDataArrival = nullptr;
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);  // never reads
-  const int small = 4096;
-  setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
-  sockaddr_in to{AF_INET, htons(listener.LocalPort()), {htonl(INADDR_LOOPBACK)}, {}};
-  ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
+  Connect("127.0.0.1", 4096);
   ASSERT_TRUE(RunUntil(t.loop, [&] { return q.TCPcon.TCPcon.size() == 2 && q.TCPcon.TCPcon[1]->Busy; }));
   const std::string axfr = Query(3, "example.com.", 252, 1, 0);
   q.TCPcon.TCPcon[1]->DataArrival(MakeInt(axfr.size()) + axfr);
@@ -170,23 +182,17 @@ TEST_F(TcpConnectionTest, APeerThatStopsReadingIsNotGivenASecondTransfer) {
   q.TCPcon.TCPcon[1]->SendAnswer(axfr);
   EXPECT_FALSE(q.TCPcon.TCPcon[1]->Busy);
   EXPECT_EQ(Logged().back(), "** Limit reached: 65536 octets waiting for 127.0.0.1 (TCP); closed");
-  close(fd);
 }
 
 TEST_F(TcpConnectionTest, AtTheBoundsTheConnectionIdleLongestIsClosedFirst) {
   ctx.settings.TCPPERADDRESS = 3;
   ctx.settings.TCPCONNECTIONS = 4;
-  std::vector<int> fds;
   // A second later, a connection from source; the ConIDs open afterwards.
   const auto open_from = [&](const char* source) {
     t.clock.AdvanceSeconds(1);
     int32_t next = 0;
     for (const auto& h : q.TCPcon.TCPcon) next = std::max(next, h->ConID + 1);
-    fds.push_back(socket(AF_INET, SOCK_STREAM, 0));
-    sockaddr_in from{AF_INET, 0, {inet_addr(source)}, {}};
-    sockaddr_in to{AF_INET, htons(listener.LocalPort()), {htonl(INADDR_LOOPBACK)}, {}};
-    EXPECT_EQ(bind(fds.back(), reinterpret_cast<sockaddr*>(&from), sizeof from), 0);
-    EXPECT_EQ(connect(fds.back(), reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
+    Connect(source);
     std::set<int32_t> open;
     EXPECT_TRUE(RunUntil(t.loop, [&] {
       open.clear();
@@ -208,7 +214,6 @@ TEST_F(TcpConnectionTest, AtTheBoundsTheConnectionIdleLongestIsClosedFirst) {
               ::testing::IsSupersetOf(
                   {"** Limit reached: 3 TCP connections from 127.0.0.1; the one idle longest closed",
                    "** Limit reached: 4 TCP connections; the one idle longest closed"}));
-  for (int fd : fds) close(fd);
 }
 
 }  // namespace
