@@ -24,7 +24,7 @@ class EventLogTest : public ::testing::Test {
   LogWindow window{[this](const std::string& line) { shown.push_back(line); }};
 };
 
-TEST_F(EventLogTest, LevelsAreFilteredBySettings) {
+TEST_F(EventLogTest, LevelsAreFilteredBySettingsAndNothingIsKeptWhileTheLogWindowIsClosed) {
   Settings& s = t.ctx.settings;
   s.LOGDETAIL = false;
   for (int level = 0; level < 4; ++level) t.ctx.log.AddLine(level, "detail off " + std::to_string(level));
@@ -33,6 +33,9 @@ TEST_F(EventLogTest, LevelsAreFilteredBySettings) {
   for (int level = 0; level < 4; ++level) t.ctx.log.AddLine(level, "in only " + std::to_string(level));
   s.LOGINONLY = false;
   for (int level = 0; level < 4; ++level) t.ctx.log.AddLine(level, "all " + std::to_string(level));
+  t.ctx.log.KeepLog = false;
+  t.ctx.state.WindowOpen[kLogWindow] = false;
+  t.ctx.log.AddLine(0, "unseen");
 
   const std::vector<std::string> expected = {
       "10:00:00   detail off 0", "10:00:00   detail off 2", "10:00:00   in only 0", "10:00:00   in only 1",
@@ -50,45 +53,31 @@ TEST_F(EventLogTest, BufferAndWindowKeepTheLatest150Lines) {
   EXPECT_EQ(window.ListDNS().front(), "10:00:00   line 2");
 }
 
-TEST_F(EventLogTest, NothingKeptWhileTheLogWindowIsClosed) {
-  t.ctx.log.KeepLog = false;
-  t.ctx.state.WindowOpen[kLogWindow] = false;
-  t.ctx.log.AddLine(0, "unseen");
-  EXPECT_TRUE(t.ctx.log.LogBuffer.empty());
-  EXPECT_TRUE(shown.empty());
-}
-
-TEST_F(EventLogTest, DailyFileSwitchesAtTheFirstLineAfterMidnight) {
-  t.ctx.settings.WRITELOG = true;
-  t.clock.Set(FromCalendar({2026, 12, 5, 23, 59, 59}));
-  t.ctx.log.AddLine(0, "late");
-  t.clock.AdvanceSeconds(2);
-  t.ctx.log.AddLine(0, "early");
-  EXPECT_EQ(t.dir.Read("logs/20261205.log"), "23:59:59   late\r\n");
-  EXPECT_EQ(t.dir.Read("logs/20261206.log"), "00:00:01   early\r\n");
-  EXPECT_EQ(t.ctx.log.LogDate, "20261206");
-}
-
-TEST_F(EventLogTest, DeletedLogDirectoryIsCreatedAgainOnTheNextDay) {
-  t.ctx.settings.WRITELOG = true;
-  t.ctx.log.AddLine(0, "one");
-  std::filesystem::remove_all(t.dir.File("logs"));
-  t.ctx.log.AddLine(0, "two");  // still the open, unlinked file
-  EXPECT_FALSE(std::filesystem::exists(t.dir.File("logs")));
-  t.clock.AdvanceSeconds(86400);
-  t.ctx.log.AddLine(0, "three");
-  EXPECT_EQ(t.dir.Read("logs/20261206.log"), "10:00:00   three\r\n");
-}
-
-TEST_F(EventLogTest, UnopenableFileDropsTheLineAndRetriesLater) {
+// A line that cannot be written is dropped (the buffer still has it) and the
+// file is tried again; the file changes at the first line of a new day, and
+// a deleted log directory is made again then, not before.
+TEST_F(EventLogTest, DailyFileIsRetriedSwitchedAtMidnightAndItsDirectoryMadeAgain) {
   t.ctx.settings.WRITELOG = true;
   std::filesystem::create_directories(t.dir.File("logs/20261205.log"));  // a directory in the way
   t.ctx.log.AddLine(0, "lost");
   EXPECT_EQ(t.ctx.log.LogDate, "");
   std::filesystem::remove(t.dir.File("logs/20261205.log"));
   t.ctx.log.AddLine(0, "kept");
-  EXPECT_EQ(t.dir.Read("logs/20261205.log"), "10:00:00   kept\r\n");
-  EXPECT_EQ(t.ctx.log.LogBuffer.size(), 2u);  // the buffer saw both
+  EXPECT_EQ(t.ctx.log.LogBuffer.size(), 2u);
+  t.clock.Set(FromCalendar({2026, 12, 5, 23, 59, 59}));
+  t.ctx.log.AddLine(0, "late");
+  t.clock.AdvanceSeconds(2);
+  t.ctx.log.AddLine(0, "early");
+  EXPECT_EQ(t.dir.Read("logs/20261205.log"), "10:00:00   kept\r\n23:59:59   late\r\n");
+  EXPECT_EQ(t.dir.Read("logs/20261206.log"), "00:00:01   early\r\n");
+  EXPECT_EQ(t.ctx.log.LogDate, "20261206");
+
+  std::filesystem::remove_all(t.dir.File("logs"));
+  t.ctx.log.AddLine(0, "two");  // still the open, unlinked file
+  EXPECT_FALSE(std::filesystem::exists(t.dir.File("logs")));
+  t.clock.AdvanceSeconds(86400);
+  t.ctx.log.AddLine(0, "three");
+  EXPECT_EQ(t.dir.Read("logs/20261207.log"), "00:00:01   three\r\n");
 }
 
 }  // namespace

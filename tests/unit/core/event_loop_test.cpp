@@ -21,14 +21,9 @@ using test::RunUntil;
 // A pipe with one octet waiting: its read end stays readable until drained.
 struct ReadyPipe {
   int fds[2] = {-1, -1};
-  ReadyPipe() {
-    EXPECT_EQ(pipe(fds), 0);
-    EXPECT_EQ(write(fds[1], "x", 1), 1);
-  }
+  ReadyPipe() { EXPECT_TRUE(pipe(fds) == 0 && write(fds[1], "x", 1) == 1); }
   ~ReadyPipe() {
-    for (int fd : fds) {
-      if (fd >= 0) close(fd);
-    }
+    for (int fd : fds) close(fd);
   }
 };
 
@@ -78,9 +73,11 @@ TEST(EventLoopTest, SourceRemovedInsideItsOwnCallbackIsNotServedAgain) {
   });
   RunFor(loop, 20ms);
   EXPECT_EQ(a_calls + b_calls, 1);
+  loop.SetWantWrite(a_id, true);  // gone: ignored
+  loop.SetWantRead(b_id, false);
 }
 
-TEST(EventLoopTest, TimerTicksOnlyWhileEnabledAtItsLatestInterval) {
+TEST(EventLoopTest, TimerTicksOnlyWhileEnabledAtItsLatestIntervalAndUntilRemovedInItsOwnTick) {
   EventLoop loop;
   int ticks = 0;
   const int id = loop.AddTimer(10, [&] { ++ticks; });
@@ -97,6 +94,15 @@ TEST(EventLoopTest, TimerTicksOnlyWhileEnabledAtItsLatestInterval) {
   const int at_disable = ticks;
   RunFor(loop, 50ms);
   EXPECT_EQ(ticks, at_disable);
+
+  int own = 0, self = 0;
+  self = loop.AddTimer(5, [&] {
+    ++own;
+    loop.RemoveTimer(self);
+  });
+  loop.EnableTimer(self, true);
+  RunFor(loop, 60ms);
+  EXPECT_EQ(own, 1);
 }
 
 TEST(EventLoopTest, LongTickIsNotOverlappedAndDelaysTheNext) {
@@ -118,40 +124,26 @@ TEST(EventLoopTest, LongTickIsNotOverlappedAndDelaysTheNext) {
   EXPECT_EQ(max_depth, 1);
 }
 
-TEST(EventLoopTest, TimerRemovedInsideItsOwnTickStops) {
-  EventLoop loop;
-  int ticks = 0;
-  int id = 0;
-  id = loop.AddTimer(5, [&] {
-    ++ticks;
-    loop.RemoveTimer(id);
-  });
-  loop.EnableTimer(id, true);
-  RunFor(loop, 60ms);
-  EXPECT_EQ(ticks, 1);
-}
-
-TEST(EventLoopTest, SigtermBecomesTheTerminateEventAndRunReturns) {
-  EventLoop loop;
-  int terminations = 0;
-  loop.OnTerminate([&] {
-    ++terminations;
-    loop.Stop();
-  });
-  int kick = 0;
-  kick = loop.AddTimer(10, [&] {
-    loop.EnableTimer(kick, false);  // one signal only: a spare one would end the test program
-    kill(getpid(), SIGTERM);
-  });
-  const int guard = loop.AddTimer(2000, [&] { loop.Stop(); });  // bounds Run() if the signal is lost
-  loop.EnableTimer(kick, true);
-  loop.EnableTimer(guard, true);
-  loop.Run();
-  EXPECT_EQ(terminations, 1);
-  EXPECT_TRUE(loop.Stopped());
-}
-
-TEST(EventLoopTest, SigintWithoutHandlerStopsTheLoop) {
+TEST(EventLoopTest, SigtermBecomesTheTerminateEventAndSigintWithoutHandlerStopsTheLoop) {
+  {
+    EventLoop loop;
+    int terminations = 0;
+    loop.OnTerminate([&] {
+      ++terminations;
+      loop.Stop();
+    });
+    int kick = 0;
+    kick = loop.AddTimer(10, [&] {
+      loop.EnableTimer(kick, false);  // one signal only: a spare one would end the test program
+      kill(getpid(), SIGTERM);
+    });
+    const int guard = loop.AddTimer(2000, [&] { loop.Stop(); });  // bounds Run() if the signal is lost
+    loop.EnableTimer(kick, true);
+    loop.EnableTimer(guard, true);
+    loop.Run();
+    EXPECT_EQ(terminations, 1);
+    EXPECT_TRUE(loop.Stopped());
+  }
   EventLoop loop;
   kill(getpid(), SIGINT);
   EXPECT_TRUE(RunUntil(loop, [&] { return loop.Stopped(); }));

@@ -1,8 +1,10 @@
-// IPv4 conversions between text, data, bits and reverse names.
+// IPv4 conversions between text, data, bits and reverse names, and the
+// machine's own addresses.
 #include "core/ip.h"
 
 #include <gtest/gtest.h>
 
+#include "core/local_ips.h"
 #include "dns/wire_bytes.h"
 
 namespace vell {
@@ -21,13 +23,11 @@ TEST(IPTest, TextIsReadLeniently) {
   EXPECT_EQ(IPToData("192.168.0.1"), Octets({192, 168, 0, 1}));
   EXPECT_EQ(DataToIP(Octets({1, 2})), "1.2.0.0");
   EXPECT_EQ(DataToIP(Octets({255, 0, 1, 2, 9})), "255.0.1.2");
-}
-
-TEST(IPTest, NextIPCarries) {
-  EXPECT_EQ(NextIP("10.0.0.1"), "10.0.0.2");
-  EXPECT_EQ(NextIP("10.0.0.255"), "10.0.1.0");
-  EXPECT_EQ(NextIP("10.255.255.255"), "11.0.0.0");
-  EXPECT_EQ(NextIP("255.255.255.255"), "0.0.0.0");
+  const std::pair<const char*, const char*> next[] = {{"10.0.0.1", "10.0.0.2"},
+                                                      {"10.0.0.255", "10.0.1.0"},
+                                                      {"10.255.255.255", "11.0.0.0"},
+                                                      {"255.255.255.255", "0.0.0.0"}};
+  for (const auto& [ip, following] : next) EXPECT_EQ(NextIP(ip), following) << ip;
 }
 
 TEST(IPTest, NetsGoByTheLastSetMaskBit) {
@@ -39,12 +39,8 @@ TEST(IPTest, NetsGoByTheLastSetMaskBit) {
   EXPECT_TRUE(SameNet(sink, "1.2.3.4", "200.9.9.9", "0.0.0.0"));
   EXPECT_FALSE(SameNet(sink, "10.0.1.1", "10.9.1.1", "255.0.255.0"));  // acts as 255.255.255.0
   EXPECT_FALSE(SameNet(sink, "10.0.1.1", "10.0.1.2", "0.0.0.255"));
-  EXPECT_TRUE(sink.entries.empty());
-}
-
-TEST(IPTest, ValidIPRejectsNetworkBroadcastLoopbackAndEmpty) {
-  RecordingErrorSink sink;
-  const std::tuple<const char*, const char*, bool> cases[] = {{"192.168.1.1", "255.255.255.0", true},
+  // Valid host addresses: not the network, the broadcast, loopback or empty.
+  const std::tuple<const char*, const char*, bool> valid[] = {{"192.168.1.1", "255.255.255.0", true},
                                                               {"192.168.1.0", "255.255.255.0", false},
                                                               {"192.168.1.255", "255.255.255.0", false},
                                                               {"192.168.1.127", "255.255.255.128", false},
@@ -53,7 +49,8 @@ TEST(IPTest, ValidIPRejectsNetworkBroadcastLoopbackAndEmpty) {
                                                               {"127.0.0.1", "0.0.0.0", false},
                                                               {"10.0.0.1", "255.255.255.255", false},
                                                               {"", "0.0.0.0", false}};
-  for (const auto& [address, mask, valid] : cases) EXPECT_EQ(ValidIP(sink, address, mask), valid) << address;
+  for (const auto& [address, mask, ok] : valid) EXPECT_EQ(ValidIP(sink, address, mask), ok) << address;
+  EXPECT_TRUE(sink.entries.empty());
 }
 
 TEST(IPTest, ReverseNames) {
@@ -70,6 +67,20 @@ TEST(IPTest, ReverseNames) {
   EXPECT_EQ(DataToArpa(sink, Octets({1, 2, 3})), "");
   ASSERT_EQ(sink.entries.size(), 1u);
   EXPECT_EQ(sink.entries[0].where, "modIP DataToArpa");
+}
+
+TEST(LocalIPs, ReachableAddressesFirstLoopbackLastNoDuplicates) {
+  using List = std::vector<std::string>;
+  EXPECT_EQ(OrderLocalIPs({{"lo", "127.0.0.1"},
+                           {"eth0", "192.168.1.5"},
+                           {"lo", "10.9.9.9"},
+                           {"wlan0", "10.0.0.2"},
+                           {"eth0:1", "192.168.1.5"},
+                           {"br0", "127.0.1.1"}}),
+            (List{"192.168.1.5", "10.0.0.2", "127.0.0.1", "10.9.9.9", "127.0.1.1"}));
+  EXPECT_EQ(OrderLocalIPs({{"lo", "127.0.0.1"}}), List{"127.0.0.1"});
+  EXPECT_EQ(OrderLocalIPs({}), List{});
+  for (const auto& ip : FindLocalIPs()) EXPECT_EQ(CleanIP(ip), ip);  // the machine's: canonical text
 }
 
 }  // namespace

@@ -113,19 +113,18 @@ TEST_F(Service, InstallFailures) {
   EXPECT_TRUE(runner.commands.empty());
 }
 
-TEST_F(Service, RemoveDisablesDeletesAndReloads) {
+TEST_F(Service, StartStopAndRemoveGoThroughSystemctl) {
   ASSERT_TRUE(control.Install());
   runner.commands.clear();
-  EXPECT_TRUE(control.Remove());
-  EXPECT_FALSE(std::filesystem::exists(control.UnitPath()));
-  EXPECT_EQ(runner.commands, (Commands{{"systemctl", "disable", "vellion"}, {"systemctl", "daemon-reload"}}));
-  EXPECT_FALSE(control.Remove());  // nothing left to remove
-}
-
-TEST_F(Service, StartAndStopGoThroughSystemctl) {
   control.StartService();
   control.StopService();
-  EXPECT_EQ(runner.commands, (Commands{{"systemctl", "start", "vellion"}, {"systemctl", "stop", "vellion"}}));
+  EXPECT_TRUE(control.Remove());
+  EXPECT_FALSE(std::filesystem::exists(control.UnitPath()));
+  EXPECT_EQ(runner.commands, (Commands{{"systemctl", "start", "vellion"},
+                                       {"systemctl", "stop", "vellion"},
+                                       {"systemctl", "disable", "vellion"},
+                                       {"systemctl", "daemon-reload"}}));
+  EXPECT_FALSE(control.Remove());  // nothing left to remove
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 namespace vell {
 namespace {
 
-TEST(CommandLine, PlainArgumentInAnyCaseAndOptionsSetHomeAndPorts) {
+TEST(CommandLine, PlainArgumentInAnyCaseAndOptionsSetHomeAndPortsOrAreRefused) {
   const struct {
     std::vector<std::string> args;
     std::string command, home;
@@ -31,9 +31,7 @@ TEST(CommandLine, PlainArgumentInAnyCaseAndOptionsSetHomeAndPorts) {
               c.ports);
     EXPECT_EQ(cl->options.size(), c.home.empty() ? 0u : 10u);  // what a service unit repeats
   }
-}
-
-TEST(CommandLine, BadOptionsAreRefused) {
+  // Bad options are refused.
   for (const auto& args : std::vector<std::vector<std::string>>{{"--dns-port", "65536"},
                                                                 {"--dns-port", "53x"},
                                                                 {"--dns-port"},

@@ -3,37 +3,35 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "form_fixture.h"
+#include "server/reload_endpoint.h"
 
 namespace vell {
 namespace {
 
 using test::FormTest;
-using test::TestContext;
+using Lines = std::vector<std::string>;
 
 TEST(UptimeText, DaysHoursAndMinutes) {
   const DateTime start = test::TestStart();
-  struct Case {
-    double seconds;
-    const char* text;
-  } cases[] = {
-      {0, "Uptime: 0 Minutes"},
-      {59, "Uptime: 0 Minutes"},
-      {60, "Uptime: 1 Minute"},
-      {3600 + 60, "Uptime: 1 Hour, 1 Minute"},
-      {2 * 3600, "Uptime: 2 Hours, 0 Minutes"},
-      {86400 + 2 * 3600 + 60, "Uptime: 1 Day, 2 Hours, 1 Minute"},
-      {3 * 86400 + 5 * 60, "Uptime: 3 Days, 5 Minutes"},
-  };
-  for (const auto& c : cases) EXPECT_EQ(UptimeText(start, start + Seconds(c.seconds)), c.text) << c.seconds;
+  const std::pair<double, const char*> cases[] = {{0, "Uptime: 0 Minutes"},
+                                                  {59, "Uptime: 0 Minutes"},
+                                                  {60, "Uptime: 1 Minute"},
+                                                  {3600 + 60, "Uptime: 1 Hour, 1 Minute"},
+                                                  {2 * 3600, "Uptime: 2 Hours, 0 Minutes"},
+                                                  {86400 + 2 * 3600 + 60, "Uptime: 1 Day, 2 Hours, 1 Minute"},
+                                                  {3 * 86400 + 5 * 60, "Uptime: 3 Days, 5 Minutes"}};
+  for (const auto& [seconds, text] : cases)
+    EXPECT_EQ(UptimeText(start, start + Seconds(seconds)), text) << seconds;
 }
 
 TEST_F(FormTest, FirstRunningTickLoadsDataOnceThenRunsDutiesInOrder) {
   t.ctx.settings.CACHERELOAD = true;
   form.Timer();  // not running yet: nothing is loaded
-  EXPECT_EQ(duties.calls, (std::vector<std::string>{"RequestTimeOuts", "Purge", "CheckSecondaries"}));
+  EXPECT_EQ(duties.calls, (Lines{"RequestTimeOuts", "Purge", "CheckSecondaries"}));
   EXPECT_FALSE(form.DataLoaded());
 
   duties.calls.clear();
@@ -41,15 +39,14 @@ TEST_F(FormTest, FirstRunningTickLoadsDataOnceThenRunsDutiesInOrder) {
   ASSERT_TRUE(t.ctx.state.ServerRunning);
   t.clock.AdvanceSeconds(61);
   form.Timer();
-  EXPECT_EQ(duties.calls,
-            (std::vector<std::string>{"LoadAll", "LoadPerm", "LoadCache", "LoadBlocks", "LoadLeases",
-                                      "RequestTimeOuts", "Purge", "CheckSecondaries"}));
+  EXPECT_EQ(duties.calls, (Lines{"LoadAll", "LoadPerm", "LoadCache", "LoadBlocks", "LoadLeases",
+                                 "RequestTimeOuts", "Purge", "CheckSecondaries"}));
   EXPECT_TRUE(form.DataLoaded());
 
   duties.calls.clear();
   t.clock.AdvanceSeconds(1);
   form.Timer();  // loaded already, and the secondary check ran a second ago
-  EXPECT_EQ(duties.calls, (std::vector<std::string>{"RequestTimeOuts", "Purge"}));
+  EXPECT_EQ(duties.calls, (Lines{"RequestTimeOuts", "Purge"}));
 }
 
 TEST_F(FormTest, MasterDirectoryReplacesSecondaryChecksBySync) {
@@ -57,11 +54,11 @@ TEST_F(FormTest, MasterDirectoryReplacesSecondaryChecksBySync) {
   t.ctx.settings.MASTERSYNC = 5;
   duties.last_sync = t.clock.Now() - Minutes(4);
   form.Timer();
-  EXPECT_EQ(duties.calls, (std::vector<std::string>{"RequestTimeOuts", "Purge"}));
+  EXPECT_EQ(duties.calls, (Lines{"RequestTimeOuts", "Purge"}));
   duties.calls.clear();
   t.clock.AdvanceSeconds(61);
   form.Timer();
-  EXPECT_EQ(duties.calls, (std::vector<std::string>{"RequestTimeOuts", "Purge", "MLSync"}));
+  EXPECT_EQ(duties.calls, (Lines{"RequestTimeOuts", "Purge", "MLSync"}));
 }
 
 // The per-second slot ahead, the status panels (while the main window is
@@ -74,22 +71,20 @@ TEST_F(FormTest, TickKeepsCountersPanelsAndIcon) {
   t.ctx.state.PerSecond.fill(7);
   t.clock.Set(FromCalendar({2026, 12, 5, 10, 0, 59}));
   t.ctx.tray.DoTray(1);
+  const auto& slots = t.ctx.state.PerSecond;
   form.Timer();
-  EXPECT_EQ(t.ctx.state.PerSecond[0], 0);
-  EXPECT_EQ(t.ctx.state.PerSecond[59], 7);
-  EXPECT_EQ(t.ctx.tray.icon.icon, 1);
+  EXPECT_EQ(std::tuple(slots[0], slots[59], t.ctx.tray.icon.icon), std::tuple(0, 7, 1));
   t.ctx.state.PerSecond.fill(7);
   t.clock.AdvanceSeconds(1.5);
   form.Timer();
-  EXPECT_EQ(t.ctx.state.PerSecond[1], 0);
-  EXPECT_EQ(t.ctx.state.PerSecond[0], 7);
-  EXPECT_EQ(t.ctx.tray.icon.icon, 0);
+  EXPECT_EQ(std::tuple(slots[1], slots[0], t.ctx.tray.icon.icon), std::tuple(0, 7, 0));
   EXPECT_EQ(t.ctx.state.StatusText, "Uptime: 1 Hour, 1 Minute");
-  EXPECT_EQ(t.ctx.state.StatusPanel[2], "Requests: 1234 ");
-  EXPECT_EQ(t.ctx.state.StatusPanel[3], "Cache: 42 ");
+  EXPECT_EQ(t.ctx.state.StatusPanel[2] + "|" + t.ctx.state.StatusPanel[3], "Requests: 1234 |Cache: 42 ");
 }
 
-TEST_F(FormTest, TakenPortFailsWithTheServiceMessages) {
+// A taken port, with a message box in interactive mode, then a bound
+// address that is not this machine's.
+TEST_F(FormTest, FailedStartsNameTheCause) {
   UdpSocket squatter(loop);
   squatter.Bind(0, "127.0.0.1");
   t.ctx.ports.dns = squatter.LocalPort();
@@ -98,23 +93,19 @@ TEST_F(FormTest, TakenPortFailsWithTheServiceMessages) {
   EXPECT_FALSE(t.ctx.state.ServerRunning);
   EXPECT_EQ(t.ctx.state.StatusText, "Could not start DNS service.");
   EXPECT_EQ(t.ctx.tray.icon.icon, 2);
-  EXPECT_EQ(Logged(), (std::vector<std::string>{"Binding DNS service failed - DNS service not started!"}));
-  EXPECT_EQ(t.boxes.shown,
-            (std::vector<std::string>{"Could not start DNS service!\n\nPort used by other DNS server."}));
-
+  EXPECT_EQ(t.boxes.shown, Lines{"Could not start DNS service!\n\nPort used by other DNS server."});
   form.Timer();
   EXPECT_FALSE(form.DataLoaded());
-}
 
-TEST_F(FormTest, BoundAddressFailureNamesTheAddress) {
-  t.ctx.settings.DNSBIND = "192.0.2.77";  // not an address of this machine
+  t.ctx.ports.dns = 0;
+  t.ctx.state.Interactive = false;
+  t.ctx.settings.DNSBIND = "192.0.2.77";
   form.StartServer();
   EXPECT_FALSE(t.ctx.state.ServerRunning);
   EXPECT_EQ(t.ctx.state.StatusText, "Could not start DNS service on 192.0.2.77");
-  EXPECT_EQ(
-      Logged(),
-      (std::vector<std::string>{"Binding DNS service to 192.0.2.77 failed - DNS service not started!"}));
-  EXPECT_TRUE(t.boxes.shown.empty());  // not interactive
+  EXPECT_EQ(Logged(), (Lines{"Binding DNS service failed - DNS service not started!",
+                             "Binding DNS service to 192.0.2.77 failed - DNS service not started!"}));
+  EXPECT_EQ(t.boxes.shown.size(), 1u);
 }
 
 TEST_F(FormTest, PauseAndStartRecreateDhcpSocketsAndSkipFailedOnes) {
@@ -127,49 +118,90 @@ TEST_F(FormTest, PauseAndStartRecreateDhcpSocketsAndSkipFailedOnes) {
   form.StartServer();
   EXPECT_TRUE(t.ctx.state.ServerRunning);
   EXPECT_EQ(endpoints.dhcp.Count(), 1u);
-  EXPECT_EQ(Logged(), (std::vector<std::string>{"DNS service started on 127.0.0.1",
-                                                "Binding DHCP service to 192.0.2.1 failed!",
-                                                "DHCP service started on 127.0.0.1"}));
+  EXPECT_EQ(Logged(), (Lines{"DNS service started on 127.0.0.1", "Binding DHCP service to 192.0.2.1 failed!",
+                             "DHCP service started on 127.0.0.1"}));
   form.PauseServer();
   EXPECT_FALSE(t.ctx.state.ServerRunning);
   EXPECT_EQ(endpoints.dhcp.Count(), 0u);
   EXPECT_EQ(t.ctx.state.StatusText, "Paused");
-  EXPECT_EQ(duties.calls, (std::vector<std::string>{"DropActiveRequests"}));
+  EXPECT_EQ(duties.calls, Lines{"DropActiveRequests"});
   form.StartServer();
   EXPECT_EQ(endpoints.dhcp.Count(), 1u);
 }
 
-TEST_F(FormTest, ShutdownSavesOnlyLoadedData) {
+// Only loaded data is saved; a logoff saves without pausing; after a
+// service stop the unload that follows does nothing.
+TEST_F(FormTest, ClosingSavesLoadedDataAndAServiceStopEndsOnce) {
   form.Shutdown();
   EXPECT_TRUE(duties.calls.empty());
-
   t.ctx.settings.CACHERELOAD = true;
+  t.ctx.state.Interactive = true;
   form.StartServer();
   form.Timer();
   duties.calls.clear();
-  form.QueryUnload(0);
-  EXPECT_FALSE(form.TimerEnabled());
-  EXPECT_FALSE(t.ctx.state.ServerRunning);
-  EXPECT_EQ(duties.calls, (std::vector<std::string>{"DropActiveRequests", "SaveCache", "SaveBlocks",
-                                                    "SaveLeases", "SaveZoneTTL"}));
-}
-
-TEST_F(FormTest, LogoffSavesWithoutPausing) {
-  t.ctx.state.Interactive = true;
-  form.StartServer();
   form.QueryUnload(2);
   EXPECT_TRUE(t.ctx.state.ServerRunning);
   EXPECT_FALSE(t.ctx.state.Interactive);
   EXPECT_EQ(Logged().back(), "Windows Logout/Shutdown.");
-}
+  EXPECT_EQ(duties.calls, (Lines{"SaveCache", "SaveBlocks", "SaveLeases", "SaveZoneTTL"}));
+  duties.calls.clear();
+  form.QueryUnload(0);
+  EXPECT_FALSE(form.TimerEnabled());
+  EXPECT_FALSE(t.ctx.state.ServerRunning);
+  EXPECT_EQ(duties.calls,
+            (Lines{"DropActiveRequests", "SaveCache", "SaveBlocks", "SaveLeases", "SaveZoneTTL"}));
 
-TEST_F(FormTest, ServiceStopEndsOnceAndIgnoresTheUnloadAfterIt) {
   form.StartServer();
   form.ServiceStop();
   EXPECT_TRUE(form.ServiceStopped());
   const auto lines = Logged().size();
   form.QueryUnload(0);
   EXPECT_EQ(Logged().size(), lines);
+}
+
+// The reload control port: how command texts are read, who may send, what
+// hello does, and the MASTERDIR rule.
+class ReloadEndpointTest : public FormTest {
+ protected:
+  void Receive(const std::string& text, const std::string& from = "127.0.0.1") {
+    endpoints.reload.OnDatagram(Datagram{text, from, 40000});
+  }
+};
+
+TEST_F(ReloadEndpointTest, CommandsReachTheirOperations) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"reload", "RELOAD"},
+      {"RELOAD S Example.Com.", "RELOAD example.com."},
+      {"reload p 0/25.2.0.192.in-addr.arpa", "RELOAD 0/25.2.0.192.in-addr.arpa."},
+      {"RELOAD Sexample.com", "RELOAD sexample.com."},
+      {"RELOAD ", "RELOAD ."},
+      {"unload  ex ample.com", "UNLOAD example.com."},
+      {"RELOAD\r\n", ""},
+      {"RELOADexample.com", ""},
+      {"UNLOAD", ""}};
+  for (const auto& [text, expected] : cases) {
+    inbound.reloads.clear();
+    Receive(text);
+    EXPECT_EQ(inbound.reloads.empty() ? "" : inbound.reloads.back(), expected) << '"' << text << '"';
+    EXPECT_LE(inbound.reloads.size(), 1u);
+  }
+}
+
+TEST_F(ReloadEndpointTest, OnlyLoopbackHelloShowsTheIconAndMasterDirectoryIgnoresReloads) {
+  t.ctx.state.Interactive = false;  // service mode
+  Receive("RELOAD", "127.0.0.2");
+  EXPECT_FALSE(t.ctx.state.Interactive);
+  EXPECT_TRUE(inbound.reloads.empty());
+  Receive("HELLO");  // not hello, but a companion is there
+  EXPECT_TRUE(t.ctx.state.Interactive && t.ctx.tray.icon.shown);
+  t.ctx.tray.icon.shown = false;
+  Receive("hello ");  // interactive already: only hello shows the icon
+  EXPECT_FALSE(t.ctx.tray.icon.shown);
+  t.ctx.settings.MASTERDIR = "/srv/Master";
+  Receive("hello");
+  EXPECT_TRUE(t.ctx.tray.icon.shown);
+  Receive("RELOAD");
+  EXPECT_TRUE(inbound.reloads.empty());
 }
 
 }  // namespace

@@ -21,10 +21,8 @@ TEST(RootFetch, RunsOneAtATimeAndLoadsOnlyWhatEndedWell) {
   const std::vector<std::string> command{"/bin/sh", "-c", "cd \"$1\" && fetch", "sh", t.ctx.home};
   EXPECT_EQ(runner.commands, std::vector(3, command));
   EXPECT_EQ(loads, 1);
-  std::vector<std::string> logged;
-  for (const auto& line : t.ctx.log.LogBuffer) logged.push_back(line.substr(11));
   const std::string busy = "Root hints fetch already running.", failed = "Root hints fetch failed.";
-  EXPECT_EQ(logged, (std::vector{busy, busy, failed, busy, failed}));
+  EXPECT_EQ(test::LogTexts(t.ctx), (std::vector{busy, busy, failed, busy, failed}));
 }
 
 }  // namespace
