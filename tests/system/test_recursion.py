@@ -1,6 +1,6 @@
 """Recursive resolution through a tree of real NSD servers on 127.0.0.2-6
 and a scripted misbehaving server. Silent, lame and self-pointing servers,
-forwarders and SpoofSecure are unit tests on the fake clock (referral_test)."""
+forwarders and SpoofSecure are unit tests on the fake clock (recursion_test)."""
 
 import os
 import shutil
