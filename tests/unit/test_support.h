@@ -8,6 +8,7 @@
 #include "core/clock.h"
 #include "core/platform/event_loop.h"
 #include "core/platform/message_box.h"
+#include "dns/answer.h"
 #include "server/context.h"
 #include "temp_dir.h"
 
@@ -23,6 +24,13 @@ inline std::vector<std::string> LogTexts(const Context& ctx) {
 }
 
 // 2026-12-05 10:00:00 unless a test sets another time.
+// "AA rcode | answers | authority | additional", each section as join shows its records.
+template <class Join>
+std::string ShowAnswer(const clDNSAnswer& a, Join join) {
+  return (a.AA ? "AA " : "") + std::to_string(a.RCode) + " | " + join(a.Section2) + " | " + join(a.Section3) +
+         " | " + join(a.Section4);
+}
+
 inline DateTime TestStart() { return FromCalendar({2026, 12, 5, 10, 0, 0}); }
 
 struct TestContext {

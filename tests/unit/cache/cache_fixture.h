@@ -55,11 +55,7 @@ class CacheTest : public ::testing::Test {
     return out;
   }
   std::string Cached() const { return Describe({cache.Records().begin(), cache.Records().end()}); }
-  // "AA rcode | answers | authority | additional".
-  static std::string Show(const clDNSAnswer& a) {
-    return (a.AA ? "AA " : "") + std::to_string(a.RCode) + " | " + Describe(a.Section2) + " | " +
-           Describe(a.Section3) + " | " + Describe(a.Section4);
-  }
+  static std::string Show(const clDNSAnswer& a) { return ShowAnswer(a, Describe); }
   std::shared_ptr<clDNSAnswer> Ask(const std::string& name, int32_t type, bool rd = true,
                                    bool quick = false) {
     return cache.Ask(name, type, rd ? Recursion::kDesired : Recursion::kNotDesired,

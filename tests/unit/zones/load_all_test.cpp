@@ -65,7 +65,7 @@ TEST_F(LoadAllTest, ReplacesEveryZoneByTheFilesOfTheDataDirectory) {
   t.ctx.state.SetStatus("Running");
 
   auth().LoadAll();
-  EXPECT_EQ(ZoneNames(), (Texts_{".", "0/25.2.0.192.in-addr.arpa.", "example.com."}));
+  EXPECT_EQ(ZoneNames(), (TextList{".", "0/25.2.0.192.in-addr.arpa.", "example.com."}));
   EXPECT_EQ(t.ctx.state.StatusText, "Running");
   EXPECT_EQ(Join(Ask("1.0/25.2.0.192.in-addr.arpa.", 12)->Section2),
             "PTR 1.0/25.2.0.192.in-addr.arpa. = www.example.com.");
@@ -96,9 +96,9 @@ TEST_F(LoadAllTest, UnloadRemovesAKnownZoneWithALogLine) {
   Load("example.org.", "");
   auth().UnloadZone("example.com.");
   auth().UnloadZone("example.net.");
-  EXPECT_EQ(ZoneNames(), Texts_{"example.org."});
-  EXPECT_EQ(LogTexts(), (Texts_{"Loading Zone: example.com.", "Loading Zone: example.org.",
-                                "Removing Zone: example.com."}));
+  EXPECT_EQ(ZoneNames(), TextList{"example.org."});
+  EXPECT_EQ(LogTexts(), (TextList{"Loading Zone: example.com.", "Loading Zone: example.org.",
+                                  "Removing Zone: example.com."}));
 }
 
 TEST_F(LoadAllTest, MasterListNamesNotificationsMissingDirectoryAndMasterListLines) {
@@ -141,8 +141,9 @@ TEST_F(LoadAllTest, ZoneNamesFromOutsideStayInData) {
   t.dir.Write("outside.dns", zone_text);
   t.dir.Write("etc/passwd.dns", zone_text);
   WriteFile("a", zone_text);
-  for (const std::string& command : Texts_{"RELOAD ../outside", "RELOAD ../etc/passwd", "RELOAD /etc/passwd",
-                                           std::string("RELOAD a\0b", 10), "RELOAD a\x01\x7F"}) {
+  for (const std::string& command :
+       TextList{"RELOAD ../outside", "RELOAD ../etc/passwd", "RELOAD /etc/passwd",
+                std::string("RELOAD a\0b", 10), "RELOAD a\x01\x7F"}) {
     const std::string zone = ParseReloadCommand(command).zone;
     auth().LoadZone(zone, 0);
     const clZone* loaded = Zone(zone);

@@ -94,7 +94,7 @@ TEST_F(ZoneFileTest, FileGivesTheseRecords) {
        "comment\n",
        ""}};
   for (const auto& [text, listing] : cases) EXPECT_EQ(LoadListing(text), listing) << text;
-  EXPECT_EQ(LogTexts(), Texts_(std::size(cases), "Loading Zone: example.com."));
+  EXPECT_EQ(LogTexts(), TextList(std::size(cases), "Loading Zone: example.com."));
   EXPECT_FALSE(ErrorReported("clDNSAuthData LoadZone"));
 
   EXPECT_EQ(LoadListing("@ NS a.root-servers.net.\nhost A 10.0.0.1\n", "."),
@@ -150,7 +150,7 @@ TEST_F(ZoneFileTest, ControlCommentsSetTheZone) {
                             "; Notify 192.0.2.1  192.0.2.2 \n;NOTIFY 192.0.2.9\n; primaryip  10.9.9.9 \n"
                             "; NOTSECURE\nwww A 10.0.0.1 ; NOTIFY 192.0.2.8\n");
   ASSERT_NE(zone, nullptr);
-  EXPECT_EQ(zone->Slaves, (Texts_{"192.0.2.1", "192.0.2.2"}));
+  EXPECT_EQ(zone->Slaves, (TextList{"192.0.2.1", "192.0.2.2"}));
   EXPECT_EQ(zone->PrimaryIP, "10.9.9.9");
   EXPECT_FALSE(zone->Secure);
   EXPECT_TRUE(Load("example.com.", "www A 10.0.0.1\n")->Secure);
@@ -169,7 +169,7 @@ TEST_F(ZoneFileTest, ZoneDefaultsAndFileTime) {
   EXPECT_DOUBLE_EQ(synced->Expires, t.ctx.Now() + Seconds(120));
   EXPECT_EQ(synced->FILETIME, t.ctx.Now() - 1);
   EXPECT_TRUE(synced->Checked);
-  EXPECT_EQ(LogTexts(), Texts_{"Loading Zone: example.com."});  // only the load without a file time
+  EXPECT_EQ(LogTexts(), TextList{"Loading Zone: example.com."});  // only the load without a file time
 }
 
 TEST_F(ZoneFileTest, FailedLoadsLeaveTheZoneOut) {

@@ -14,7 +14,7 @@
 
 namespace vell::test {
 
-using Texts_ = std::vector<std::string>;
+using TextList = std::vector<std::string>;
 
 // RecText without its constant middle: "A www.example.com. = 10.0.0.1".
 inline std::string Text(const clDNSRecord& r) {
@@ -29,11 +29,7 @@ inline std::string Join(const RecordList& records) {
   return out;
 }
 
-// "AA rcode | answers | authority | additional".
-inline std::string Show(const clDNSAnswer& a) {
-  return (a.AA ? "AA " : "") + std::to_string(a.RCode) + " | " + Join(a.Section2) + " | " + Join(a.Section3) +
-         " | " + Join(a.Section4);
-}
+inline std::string Show(const clDNSAnswer& a) { return ShowAnswer(a, Join); }
 
 class ZoneTest : public ::testing::Test {
  protected:
@@ -64,13 +60,13 @@ class ZoneTest : public ::testing::Test {
                       quick ? LookupKind::kQuick : LookupKind::kFull);
   }
 
-  Texts_ ZoneNames() {
-    Texts_ names;
+  TextList ZoneNames() {
+    TextList names;
     for (const ZonePtr& z : auth().Zones().items()) names.push_back(z->Name);
     return names;
   }
 
-  Texts_ LogTexts() const { return test::LogTexts(t.ctx); }
+  TextList LogTexts() const { return test::LogTexts(t.ctx); }
 
   bool ErrorReported(const std::string& where) const {
     return t.dir.Read("support.txt").find("Procedure: " + where) != std::string::npos;
